@@ -1,0 +1,15 @@
+# Small helpers shared by every folder's CMakeLists.txt.
+
+# labs_add_test(NAME source... [LIBS lib...] [NEEDS target...])
+# A GoogleTest executable linked with the process harness; NEEDS names the
+# deliverables it runs, so they are built before it.
+function(labs_add_test name)
+  cmake_parse_arguments(ARG "" "" "LIBS;NEEDS" ${ARGN})
+  add_executable(${name} ${ARG_UNPARSED_ARGUMENTS})
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  target_link_libraries(${name} PRIVATE labs_harness GTest::gtest_main ${ARG_LIBS})
+  if(ARG_NEEDS)
+    add_dependencies(${name} ${ARG_NEEDS})
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 30)
+endfunction()

@@ -1,0 +1,271 @@
+// Process runner for black-box tests: posix_spawn with three pipes, a poll loop that
+// feeds standard input while it drains standard output and error, and a time limit.
+#include "run_process.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <stdexcept>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char **environ;
+
+namespace harness {
+namespace {
+
+struct Pipe {
+    int read = -1;
+    int write = -1;
+};
+
+Pipe makePipe()
+{
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) {
+        throw std::runtime_error(std::string("pipe2: ") + std::strerror(errno));
+    }
+    return {fds[0], fds[1]};
+}
+
+void closeFd(int &fd)
+{
+    if (fd >= 0) {
+        close(fd);
+        fd = -1;
+    }
+}
+
+// The current environment with the given entries added or replaced.
+std::vector<std::string> mergedEnvironment(const std::vector<std::string> &extra)
+{
+    std::vector<std::string> result;
+    for (char **entry = environ; *entry != nullptr; ++entry) {
+        result.emplace_back(*entry);
+    }
+    for (const std::string &add : extra) {
+        const std::string key = add.substr(0, add.find('=') + 1);
+        std::erase_if(result, [&](const std::string &e) { return e.starts_with(key); });
+        result.push_back(add);
+    }
+    return result;
+}
+
+std::vector<char *> pointers(std::vector<std::string> &strings)
+{
+    std::vector<char *> result;
+    for (std::string &s : strings) {
+        result.push_back(s.data());
+    }
+    result.push_back(nullptr);
+    return result;
+}
+
+bool hasSanitizerReport(const std::string &err)
+{
+    return err.find("ERROR: AddressSanitizer") != std::string::npos ||
+           err.find("ERROR: LeakSanitizer") != std::string::npos ||
+           err.find("runtime error: ") != std::string::npos;
+}
+
+} // namespace
+
+RunResult run(const std::string &program, const std::vector<std::string> &args,
+              const RunOptions &options)
+{
+    // A program that exits without reading all its input must not kill the test.
+    std::signal(SIGPIPE, SIG_IGN);
+
+    std::vector<std::string> argv = options.prefix;
+    argv.push_back(program);
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<std::string> envp = mergedEnvironment(options.env);
+
+    Pipe in = makePipe(), out = makePipe(), err = makePipe();
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, in.read, 0);
+    posix_spawn_file_actions_adddup2(&actions, out.write, 1);
+    posix_spawn_file_actions_adddup2(&actions, err.write, 2);
+    if (!options.workingDir.empty()) {
+        posix_spawn_file_actions_addchdir_np(&actions, options.workingDir.c_str());
+    }
+    // Its own process group, so that a stop reaches wrappers and what they started.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF);
+    posix_spawnattr_setpgroup(&attributes, 0);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+
+    pid_t pid = -1;
+    std::vector<char *> argvPointers = pointers(argv);
+    std::vector<char *> envPointers = pointers(envp);
+    const int spawnError = posix_spawnp(&pid, argv[0].c_str(), &actions, &attributes,
+                                        argvPointers.data(), envPointers.data());
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    closeFd(in.read);
+    closeFd(out.write);
+    closeFd(err.write);
+    if (spawnError != 0) {
+        closeFd(in.write);
+        closeFd(out.read);
+        closeFd(err.read);
+        throw std::runtime_error("cannot start " + argv[0] + ": " + std::strerror(spawnError));
+    }
+
+    RunResult result;
+    std::size_t written = 0;
+    if (options.input.empty()) {
+        closeFd(in.write);
+    }
+    const auto deadline = std::chrono::steady_clock::now() + options.timeout;
+    auto stop = [&](int sig) { kill(-pid, sig); };
+
+    char buffer[65536];
+    while (out.read >= 0 || err.read >= 0) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            result.timedOut = true;
+            stop(SIGKILL);
+            break;
+        }
+        pollfd fds[3] = {{in.write, POLLOUT, 0}, {out.read, POLLIN, 0}, {err.read, POLLIN, 0}};
+        if (poll(fds, 3, static_cast<int>(std::min<long long>(left.count(), 1000))) < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            break;
+        }
+        if (fds[0].revents != 0) {
+            const ssize_t n = ::write(in.write, options.input.data() + written,
+                                      std::min<std::size_t>(options.input.size() - written, 65536));
+            if (n > 0) {
+                written += static_cast<std::size_t>(n);
+            }
+            if (n < 0 || written == options.input.size()) {
+                closeFd(in.write);
+            }
+        }
+        for (int i = 1; i <= 2; ++i) {
+            if (fds[i].revents == 0) {
+                continue;
+            }
+            int &fd = i == 1 ? out.read : err.read;
+            std::string &sink = i == 1 ? result.out : result.err;
+            const ssize_t n = ::read(fd, buffer, sizeof buffer);
+            if (n > 0) {
+                sink.append(buffer, static_cast<std::size_t>(n));
+            } else if (n == 0 || errno != EINTR) {
+                closeFd(fd);
+            }
+        }
+        const bool enough = options.stopAfterOutput > 0 && result.out.size() >= options.stopAfterOutput;
+        const bool runaway = result.out.size() + result.err.size() > options.outputLimit;
+        if ((enough || runaway) && !result.stopped) {
+            result.stopped = true;
+            stop(enough ? options.stopSignal : SIGKILL);
+        }
+    }
+    closeFd(in.write);
+    closeFd(out.read);
+    closeFd(err.read);
+
+    // Output is closed; the program may still be running (or ignoring the stop).
+    int wstatus = 0;
+    while (waitpid(pid, &wstatus, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            result.timedOut = true;
+            stop(SIGKILL);
+            waitpid(pid, &wstatus, 0);
+            break;
+        }
+        usleep(2000);
+    }
+    if (WIFEXITED(wstatus)) {
+        result.status = WEXITSTATUS(wstatus);
+    } else if (WIFSIGNALED(wstatus)) {
+        result.signal = WTERMSIG(wstatus);
+    }
+    if (options.checkSanitizers && hasSanitizerReport(result.err)) {
+        ADD_FAILURE() << "sanitizer report from " << program << ":\n" << result.err;
+    }
+    return result;
+}
+
+RunResult runWithInput(const std::string &program, const std::string &input)
+{
+    RunOptions options;
+    options.input = input;
+    return run(program, {}, options);
+}
+
+std::string bin(const std::string &name)
+{
+    return std::string(LABS_BIN_DIR) + "/" + name;
+}
+
+std::string lib(const std::string &name)
+{
+    return std::string(LABS_LIB_DIR) + "/" + name;
+}
+
+std::string testProgram(const std::string &name)
+{
+    return std::string(LABS_TEST_DIR) + "/" + name;
+}
+
+std::string source(const std::string &path)
+{
+    return std::string(LABS_SOURCE_DIR) + "/" + path;
+}
+
+std::string visible(const std::string &bytes)
+{
+    std::string shown;
+    for (const unsigned char c : bytes) {
+        if (c == '\n') {
+            shown += "\\n\n";
+        } else if (c == '\t') {
+            shown += "\\t";
+        } else if (c == '\\') {
+            shown += "\\\\";
+        } else if (c < 0x20 || c == 0x7f) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
+            shown += escaped;
+        } else {
+            shown += static_cast<char>(c);
+        }
+    }
+    return shown;
+}
+
+std::vector<std::string> lines(const std::string &text)
+{
+    std::vector<std::string> result;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) {
+            result.push_back(text.substr(start));
+            break;
+        }
+        result.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return result;
+}
+
+} // namespace harness

@@ -1,0 +1,59 @@
+// Runs a program with given standard input and gives back its output as exact bytes.
+// Used by every black-box test: NUL bytes, tabs and trailing blanks all survive.
+#pragma once
+
+#include <chrono>
+#include <csignal>
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace harness {
+
+struct RunOptions {
+    std::string input;                  // bytes written to standard input, which is then closed
+    std::vector<std::string> env;       // "NAME=value" entries added to (or replacing in) the environment
+    std::string workingDir;             // empty: the test's own working directory
+    std::vector<std::string> prefix;    // run the program behind this, e.g. {"qemu-arm", "-L", "..."}
+    std::chrono::milliseconds timeout{20000};
+    std::size_t stopAfterOutput = 0;    // when standard output holds this many bytes, send stopSignal
+    int stopSignal = SIGTERM;
+    std::size_t outputLimit = 64u << 20; // a runaway program is stopped past this much output
+    bool checkSanitizers = true;        // fail the current test when a sanitizer reports on stderr
+};
+
+struct RunResult {
+    std::string out;       // standard output, exact bytes
+    std::string err;       // standard error, exact bytes
+    int status = -1;       // exit status when the program exited, else -1
+    int signal = 0;        // the signal that ended it, else 0
+    bool timedOut = false; // killed because the time limit ran out
+    bool stopped = false;  // stopped by us after stopAfterOutput (or outputLimit) bytes
+
+    bool exited(int expected) const { return signal == 0 && status == expected; }
+};
+
+// Runs program (a path, or a name looked up in PATH) with args.
+RunResult run(const std::string &program, const std::vector<std::string> &args = {},
+              const RunOptions &options = {});
+
+// Shorthand for the common case: a program given only its standard input.
+RunResult runWithInput(const std::string &program, const std::string &input);
+
+// Where the built deliverables are.
+std::string bin(const std::string &name);     // build/<preset>/bin/NAME
+std::string lib(const std::string &name);     // build/<preset>/lib/NAME
+std::string source(const std::string &path);  // a file of the source tree
+std::string testProgram(const std::string &name); // build/<preset>/tests/NAME: drivers and doubles
+
+// True in the build made with AddressSanitizer and UndefinedBehaviorSanitizer.
+constexpr bool sanitized = LABS_SANITIZED;
+
+// Bytes shown one per character with escapes, for readable failure messages.
+std::string visible(const std::string &bytes);
+
+// Splits text into lines at each '\n' (the line breaks are dropped; a last piece
+// without a line break is kept).
+std::vector<std::string> lines(const std::string &text);
+
+} // namespace harness
