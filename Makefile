@@ -1,10 +1,16 @@
 # The collection's front door for make: `make tour` builds everything and shows it
 # working, `make test` builds everything and runs every test. Both install what is missing.
+# Further build and test steps (other targets, the kernel module) come from tools/make/*.mk,
+# which add their own rules to BUILD_STEPS and TEST_STEPS.
 PRESET ?= default
 JOBS := $(shell nproc)
+BUILD_STEPS := build-main
+TEST_STEPS := test-main
 
-.PHONY: all setup configure build tour test test-asan list clean
+.PHONY: all setup configure build build-main tour test test-main test-asan list clean
 all: build
+
+-include $(sort $(wildcard tools/make/*.mk))
 
 setup:
 	@tools/setup
@@ -13,8 +19,10 @@ configure: setup
 	@test -f build/$(PRESET)/build.ninja || cmake --preset $(PRESET) >/dev/null
 	@ln -sfn build/default/compile_commands.json compile_commands.json
 
-build: configure
+build-main: configure
 	@cmake --build --preset $(PRESET)
+
+build: $(BUILD_STEPS)
 
 tour: build
 	@./labs tour
@@ -22,12 +30,14 @@ tour: build
 list:
 	@./labs list
 
-test: build
+test-main: build
 	@ctest --preset $(PRESET) -j $(JOBS)
 
-# The same suite built and run under AddressSanitizer and UndefinedBehaviorSanitizer.
+test: $(TEST_STEPS)
+
+# The main suite again, built and run under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan:
-	@$(MAKE) --no-print-directory test PRESET=asan
+	@$(MAKE) --no-print-directory build-main test-main PRESET=asan
 
 clean:
 	rm -rf build compile_commands.json

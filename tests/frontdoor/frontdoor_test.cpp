@@ -1,0 +1,80 @@
+// ./labs lists every catalogued example, the README's table names each of them, and
+// the tour runs an example with its sample input.
+#include "run_process.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace harness {
+namespace {
+
+std::string readFile(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::vector<std::string> catalogNames()
+{
+    std::vector<std::string> names;
+    for (const auto &entry : std::filesystem::directory_iterator(source("catalog"))) {
+        if (entry.path().extension() != ".tsv") {
+            continue;
+        }
+        for (const std::string &line : lines(readFile(entry.path()))) {
+            if (!line.empty() && line[0] != '#') {
+                names.push_back(line.substr(0, line.find('|')));
+            }
+        }
+    }
+    return names;
+}
+
+RunResult labs(const std::vector<std::string> &args)
+{
+    RunOptions options;
+    options.env = {"LABS_NO_BUILD=1", std::string("LABS_BUILD_DIR=") + LABS_BIN_DIR + "/.."};
+    options.timeout = std::chrono::seconds(120);
+    return run(source("labs"), args, options);
+}
+
+TEST(FrontDoor, ListsEveryCatalogedExampleAndTheReadmeNamesEach)
+{
+    const std::vector<std::string> names = catalogNames();
+    ASSERT_FALSE(names.empty());
+    const RunResult list = labs({"list"});
+    ASSERT_TRUE(list.exited(0)) << list.err;
+    const std::string readme = readFile(source("README.md"));
+    for (const std::string &name : names) {
+        EXPECT_NE(list.out.find(name + " "), std::string::npos) << name;
+        EXPECT_NE(readme.find("| `" + name + "` |"), std::string::npos) << name << " missing in README";
+    }
+}
+
+TEST(FrontDoor, TourRunsAnExampleWithItsSampleInput)
+{
+    const RunResult tour = labs({"tour", "libarray_srh"});
+    ASSERT_TRUE(tour.exited(0)) << tour.err;
+    EXPECT_NE(tour.out.find("=== libarray_srh (x86-64): "), std::string::npos) << tour.out;
+    EXPECT_NE(tour.out.find("[2] Name:\talpha\n"), std::string::npos) << tour.out;
+    EXPECT_NE(tour.out.find("--- exit status 0 ---"), std::string::npos) << tour.out;
+    EXPECT_EQ(tour.out.find("libarray_del"), std::string::npos);
+}
+
+TEST(FrontDoor, UnknownNamesAndCommandsAreRefused)
+{
+    const RunResult unknown = labs({"run", "no_such_example"});
+    EXPECT_TRUE(unknown.exited(1));
+    EXPECT_NE(unknown.err.find("no deliverable named 'no_such_example'"), std::string::npos);
+    EXPECT_TRUE(labs({"frobnicate"}).exited(2));
+}
+
+} // namespace
+} // namespace harness
