@@ -1,0 +1,81 @@
+// The process runner itself: exact bytes both ways, exit status or signal, the time
+// limit, stopping after enough output, and the environment, folder and prefix options.
+#include "run_process.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace harness {
+namespace {
+
+RunResult shell(const std::string &script, RunOptions options = {})
+{
+    return run("/bin/sh", {"-c", script}, options);
+}
+
+TEST(Harness, PassesInputAndOutputAsExactBytes)
+{
+    RunOptions options;
+    options.input = std::string("a\0b\tc \r\n\xff", 9);
+    const RunResult result = run("cat", {}, options);
+    EXPECT_EQ(result.out, options.input);
+    EXPECT_TRUE(result.exited(0));
+
+    const RunResult both = shell("printf 'out\\0'; printf 'err\\n' >&2; exit 3");
+    EXPECT_EQ(both.out, std::string("out\0", 4));
+    EXPECT_EQ(both.err, "err\n");
+    EXPECT_TRUE(both.exited(3));
+}
+
+TEST(Harness, ReportsTheSignalThatEndedTheProgram)
+{
+    const RunResult result = shell("kill -SEGV $$");
+    EXPECT_EQ(result.signal, SIGSEGV);
+    EXPECT_EQ(result.status, -1);
+    EXPECT_FALSE(result.exited(0));
+}
+
+TEST(Harness, KillsAProgramThatOutlivesItsTimeLimit)
+{
+    RunOptions options;
+    options.timeout = std::chrono::milliseconds(300);
+    const RunResult result = shell("sleep 30", options);
+    EXPECT_TRUE(result.timedOut);
+    EXPECT_EQ(result.signal, SIGKILL);
+}
+
+TEST(Harness, StopsAProgramOnceItHasWrittenEnough)
+{
+    RunOptions options;
+    options.stopAfterOutput = 1000;
+    const RunResult result = run("yes", {"?"}, options);
+    EXPECT_TRUE(result.stopped);
+    EXPECT_FALSE(result.timedOut);
+    EXPECT_EQ(result.signal, SIGTERM);
+    EXPECT_GE(result.out.size(), 1000u);
+}
+
+TEST(Harness, AppliesEnvironmentWorkingFolderAndPrefix)
+{
+    RunOptions options;
+    options.env = {"HARNESS_PROBE=42", "HOME=/nowhere"};
+    options.workingDir = "/tmp";
+    const RunResult result = shell("echo $HARNESS_PROBE $HOME $(pwd)", options);
+    EXPECT_EQ(result.out, "42 /nowhere /tmp\n");
+
+    RunOptions prefixed;
+    prefixed.prefix = {"env", "PREFIXED=yes"};
+    EXPECT_EQ(run("/bin/sh", {"-c", "echo $PREFIXED"}, prefixed).out, "yes\n");
+}
+
+TEST(Harness, SurvivesAProgramThatIgnoresItsInput)
+{
+    RunOptions options;
+    options.input = std::string(1 << 20, 'x');
+    const RunResult result = run("true", {}, options);
+    EXPECT_TRUE(result.exited(0));
+}
+
+} // namespace
+} // namespace harness
