@@ -31,7 +31,13 @@ int main(void)
         fprintf(stderr, "c_src_146: no operator to read\n");
         return 1;
     }
-    if (scanf("%d %d", &first, &second) != 2) {
+    int operandsRead = scanf("%d %d", &first, &second);
+
+    // Any other character, "*" included, has nothing to compute and prints nothing.
+    if (op != '+' && op != '-' && op != 'x' && op != '/') {
+        return 0;
+    }
+    if (operandsRead != 2) {
         fprintf(stderr, "c_src_146: two integers must follow the operator\n");
         return 1;
     }
@@ -58,8 +64,6 @@ int main(void)
         }
         printf("/ : %d\n", first / second);
         break;
-    default:
-        break; // any other character: nothing to compute
     }
     return 0;
 }
