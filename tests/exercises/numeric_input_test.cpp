@@ -46,7 +46,8 @@ const NumericCase calculatorCases[] = {
     {"EmptyInput", "", "", "c_src_146: no operator to read\n", 1},
     {"OperatorOnly", "+\n", "", "c_src_146: two integers must follow the operator\n", 1},
     {"OneOperand", "+ 3\n", "", "c_src_146: two integers must follow the operator\n", 1},
-    {"OperandNotANumber", "+ 3 four\n", "", "c_src_146: two integers must follow the operator\n", 1},
+    {"OperandNotANumber", "+ 3 four\n", "", "c_src_146: two integers must follow the operator\n",
+     1},
 };
 
 const std::string select = "Select(1:add, 2:sub) => ";
@@ -74,7 +75,8 @@ std::string arrayPrompts()
 const NumericCase arrayCases[] = {
     {"OneLineFeedsAllFive", "1 2 3 4 5\n", arrayPrompts() + "1 2 3 4 5 \n"},
     {"OneNumberPerLine", "5\n4\n3\n2\n1\n", arrayPrompts() + "5 4 3 2 1 \n"},
-    {"Extremes", "-2147483648 2147483647 -0 +7 0\n", arrayPrompts() + "-2147483648 2147483647 0 7 0 \n"},
+    {"Extremes", "-2147483648 2147483647 -0 +7 0\n",
+     arrayPrompts() + "-2147483648 2147483647 0 7 0 \n"},
     {"TextStopsEveryLaterRead", "1 2 x 4 5\n", arrayPrompts() + "1 2 0 0 0 \n"},
     {"EmptyInputGivesZeros", "", arrayPrompts() + "0 0 0 0 0 \n"},
     {"TooFewNumbers", "9 8\n", arrayPrompts() + "9 8 0 0 0 \n"},
@@ -84,8 +86,8 @@ const std::string agePrompt = "나이와 키를 입력하세요 : ";
 
 std::string answer(const std::string &age, const std::string &height, const std::string &name)
 {
-    return agePrompt + "나이는 " + age + "살, 키는 " + height + "cm입니다.\n" + "name ? : " + "name = " + name +
-           ", age = " + age + ", height = " + height + "\n";
+    return agePrompt + "나이는 " + age + "살, 키는 " + height + "cm입니다.\n" + "name ? : " +
+           "name = " + name + ", age = " + age + ", height = " + height + "\n";
 }
 
 const NumericCase ageCases[] = {
@@ -93,7 +95,8 @@ const NumericCase ageCases[] = {
     {"HeightWithDecimals", "31\n175.46\nLee\n", answer("31", "175.5", "Lee")},
     {"OnlyTheFirstWordIsTheName", "20 180\nKim Minsu\n", answer("20", "180.0", "Kim")},
     {"KoreanName", "20 180\n김민수\n", answer("20", "180.0", "김민수")},
-    {"NameOf79Characters", "20 180\n" + std::string(79, 'n') + "\n", answer("20", "180.0", std::string(79, 'n'))},
+    {"NameOf79Characters", "20 180\n" + std::string(79, 'n') + "\n",
+     answer("20", "180.0", std::string(79, 'n'))},
     {"LongerNameKeepsIts79First", "20 180\n" + std::string(300, 'n') + "\n",
      answer("20", "180.0", std::string(79, 'n'))},
     {"EmptyInput", "", answer("0", "0.0", "")},
@@ -138,7 +141,8 @@ TEST_P(UntilZeroTest, C_src_310) { expectRun("c_src_310"); }
 
 auto title = [](const auto &info) { return std::string(info.param.title); };
 INSTANTIATE_TEST_SUITE_P(Calculator, CalculatorTest, ::testing::ValuesIn(calculatorCases), title);
-INSTANTIATE_TEST_SUITE_P(FunctionPointer, FuncPtrBasic2Test, ::testing::ValuesIn(funcPtrCases), title);
+INSTANTIATE_TEST_SUITE_P(FunctionPointer, FuncPtrBasic2Test, ::testing::ValuesIn(funcPtrCases),
+                         title);
 INSTANTIATE_TEST_SUITE_P(ArrayRead, ArrayReadTest, ::testing::ValuesIn(arrayCases), title);
 INSTANTIATE_TEST_SUITE_P(AgeHeightName, AgeHeightNameTest, ::testing::ValuesIn(ageCases), title);
 INSTANTIATE_TEST_SUITE_P(UntilZero, UntilZeroTest, ::testing::ValuesIn(untilZeroCases), title);

@@ -40,7 +40,8 @@ const ConsoleCase bigstrCases[] = {
     {"StopWordLosesToFitTest", "ab\ncd\n...\n", times(3, ask) + "ab cd \n"},
     {"SumOfTenDoesNotFit", "abcd\nefgh\n", times(2, ask) + "abcd \n"},
     {"SumOfNineFits", "abcd\nefg\n", times(3, ask) + "abcd efg \n"},
-    {"NineCharactersThenEvenAnEmptyLineDoesNotFit", "abcdefgh\n\nx\n", times(2, ask) + "abcdefgh \n"},
+    {"NineCharactersThenEvenAnEmptyLineDoesNotFit", "abcdefgh\n\nx\n",
+     times(2, ask) + "abcdefgh \n"},
     {"FirstLineOfNineCharactersDoesNotFit", "abcdefghi\n", ask + "\n"},
     {"EmptyLineAddsOneBlank", "\n\n...\n", times(3, ask) + "  \n"},
     {"FourDotsAreJoined", "....\n...\n", times(2, ask) + ".... \n"},
@@ -59,12 +60,15 @@ const ConsoleCase mygetsCases[] = {
     {"Hello", "hello\n", "8\nhello\n"},
     {"EmptyLine", "\n", "8\n\n"},
     {"OnlyTheFirstLine", "one\ntwo\n", "8\none\n"},
-    {"SeventyNineCharactersComeBackWhole", std::string(79, 'a') + "\n", "8\n" + std::string(79, 'a') + "\n"},
-    {"EightyCharactersAreCutTo79", std::string(79, 'a') + "b\n", "8\n" + std::string(79, 'a') + "\n"},
+    {"SeventyNineCharactersComeBackWhole", std::string(79, 'a') + "\n",
+     "8\n" + std::string(79, 'a') + "\n"},
+    {"EightyCharactersAreCutTo79", std::string(79, 'a') + "b\n",
+     "8\n" + std::string(79, 'a') + "\n"},
     {"FarLongerLineIsCutTo79", std::string(79, 'a') + std::string(5000, 'b') + "\n",
      "8\n" + std::string(79, 'a') + "\n"},
     {"EndOfInputEndsTheLine", "hello", "8\nhello\n"},
-    {"SeventyNineCharactersThenEndOfInput", std::string(79, 'c'), "8\n" + std::string(79, 'c') + "\n"},
+    {"SeventyNineCharactersThenEndOfInput", std::string(79, 'c'),
+     "8\n" + std::string(79, 'c') + "\n"},
     {"EmptyInput", "", "8\n\n"},
     {"ByteFFIsACharacterNotTheEnd", "a\xFF" "b\n", "8\na\xFF" "b\n"},
     {"TabsAndBlanksKept", " \tx \n", "8\n \tx \n"},
@@ -149,7 +153,8 @@ void PrintTo(const LostOutputCase &c, std::ostream *os)
 
 const LostOutputCase lostOutputCases[] = {
     {"FullDeviceShortInput", ">/dev/full", "abc\n", "write: No space left on device\n"},
-    {"FullDeviceLongInput", ">/dev/full", std::string(300000, 'q'), "write: No space left on device\n"},
+    {"FullDeviceLongInput", ">/dev/full", std::string(300000, 'q'),
+     "write: No space left on device\n"},
     {"ClosedOutput", ">&-", "abc\n", "write: Bad file descriptor\n"},
 };
 
@@ -166,7 +171,8 @@ TEST_P(CaseconvLostOutputTest, IsReported)
     EXPECT_TRUE(result.exited(1)) << result.status << " " << result.signal;
 }
 
-INSTANTIATE_TEST_SUITE_P(Caseconv, CaseconvLostOutputTest, ::testing::ValuesIn(lostOutputCases), title);
+INSTANTIATE_TEST_SUITE_P(Caseconv, CaseconvLostOutputTest, ::testing::ValuesIn(lostOutputCases),
+                         title);
 
 } // namespace
 } // namespace harness

@@ -25,7 +25,8 @@ class ScratchFolder {
 public:
     ScratchFolder()
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "fifo-reader-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "fifo-reader-XXXXXX").string();
         if (mkdtemp(pattern.data()) == nullptr) {
             throw std::runtime_error("mkdtemp failed");
         }
@@ -142,8 +143,9 @@ const ExactCase exactCases[] = {
     {"ShortLine", {"hello\n"}, prefix + "hello\n\n"},
     {"WriterClosesWithoutWriting", {}, "\n"},
     {"TextWithoutFinalLineBreak", {"abc"}, prefix + "abc\n"},
-    {"NulTabsAndBlanksPassUnchanged", {std::string("a\0b\t c \n", 8)}, prefix + std::string("a\0b\t c \n", 8) + "\n"},
-    {"KoreanTextPassesUnchanged", {"\xEC\x95\x88\xEB\x85\x95\n"}, prefix + "\xEC\x95\x88\xEB\x85\x95\n\n"},
+    {"NulTabsAndBlanksPassUnchanged", {std::string("a\0b\t c \n", 8)},
+     prefix + std::string("a\0b\t c \n", 8) + "\n"},
+    {"KoreanTextPassesUnchanged", {"안녕\n"}, prefix + "안녕\n\n"},
 };
 
 void PrintTo(const ExactCase &c, std::ostream *os)
@@ -204,7 +206,7 @@ TEST_P(FifoChunkedTest, EveryByteArrivesInChunksOfAtMost1023)
         received += chunk;
     }
     EXPECT_GE(chunks.size(), c.fewestChunks);
-    EXPECT_TRUE(received == sent) << "received " << received.size() << " of " << sent.size() << " bytes";
+    EXPECT_TRUE(received == sent) << "received " << received.size() << " of " << sent.size();
 }
 
 INSTANTIATE_TEST_SUITE_P(Ex04_2, FifoChunkedTest, ::testing::ValuesIn(chunkedCases),
@@ -306,7 +308,8 @@ TEST(Ex04_2FrontDoor, DemoFeedsTheReaderAndRemovesItsScratchFolder)
     ScratchFolder temporary;
     RunOptions options;
     options.input = "one\ntwo\n";
-    options.env = {"TMPDIR=" + temporary.path(), "BIN=" + std::filesystem::path(bin("ex04-2")).parent_path().string()};
+    const std::string binFolder = std::filesystem::path(bin("ex04-2")).parent_path().string();
+    options.env = {"TMPDIR=" + temporary.path(), "BIN=" + binFolder};
     options.timeout = std::chrono::seconds(60);
     const RunResult result = run(source("tools/run-fifo-demo"), {}, options);
     EXPECT_TRUE(result.exited(0)) << result.err;
