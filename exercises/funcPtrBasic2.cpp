@@ -1,0 +1,38 @@
+// funcPtrBasic2: picks an operation through a function that returns a function pointer.
+// Selection 1 adds 10 and 5; every other number subtracts 5 from 10.
+#include <stdio.h>
+
+int add(int first, int second)
+{
+    return first + second;
+}
+
+int sub(int first, int second)
+{
+    return first - second;
+}
+
+// fp_op takes the selection and returns a pointer to a function of two ints giving an int.
+int (*fp_op(int selection))(int, int)
+{
+    if (selection == 1) {
+        return add;
+    }
+    return sub;
+}
+
+int main(void)
+{
+    int first = 10;
+    int second = 5;
+    int selection = 0;
+
+    printf("Select(1:add, 2:sub) => ");
+    if (scanf("%d", &selection) != 1) {
+        selection = 0; // no number typed: 0, which subtracts
+    }
+
+    int (*operation)(int, int) = fp_op(selection);
+    printf("rst => %d\n", operation(first, second));
+    return 0;
+}
