@@ -33,8 +33,8 @@ TEST(EndlessLoop, CountsToTenThenPrintsQuestionMarksUntilInterrupted)
             break;
         }
     }
-    EXPECT_EQ(wrong, rest.size()) << "unexpected byte after " << wrong << " bytes of \"?\" lines: "
-                                  << visible(rest.substr(wrong, 40));
+    EXPECT_EQ(wrong, rest.size()) << "unexpected byte after " << wrong
+                                  << " bytes of \"?\" lines: " << visible(rest.substr(wrong, 40));
 }
 
 } // namespace

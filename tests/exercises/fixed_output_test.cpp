@@ -37,7 +37,7 @@ const std::vector<FixedOutput> fixedOutputs = {
      "test 14 : \x00(0)\ntest 15 : \x00(0)\ntest 16 : \x00(0)\ntest 17 : \x00(0)\n"
      "test 18 : \x00(0)\ntest 19 : \x00(0)\n"s},
     {"main_read_write", "main function called\nread function called : 20\nread function end\n"
-                       "write function called\nwrite function called\n"},
+                        "write function called\nwrite function called\n"},
     {"c_src_103", "int형 변수의 크기 : 4\ndouble형 변수의 크기 : 8\n정수형 상수의 크기: 4\n"
                   "수식의 결과값의 크기: 8\nchar 자료형의 크기 : 1\nlong 자료형의 크기 : 8\n"
                   "long long 자료형의 크기 : 8\nlong double 자료형의 크기 : 16\n"},
@@ -68,7 +68,8 @@ const std::vector<FixedOutput> fixedOutputs = {
      "test 121 : y\ntest 122 : z\ntest 123 : {\ntest 124 : |\ntest 125 : }\ntest 126 : ~\n"
      "test 127 : \x7f\n"s},
     {"c_src_40", "1000000.0\n0.0000314\n3.140000e-05\n3.14e-05\n"},
-    {"c_src_89", "Inital value : a = 6, b = 6\nPrefix : (++a) * 3 = 18, Postfix : (b++) * 3 = 15\n"},
+    {"c_src_89",
+     "Inital value : a = 6, b = 6\nPrefix : (++a) * 3 = 18, Postfix : (b++) * 3 = 15\n"},
     {"c_src_87", "3, 1\n3.333333, 1\n3.000000, 1\n"},
     {"c_src_62", "float형 변수의 값 : 1.23456788063049316406\n"
                  "double형 변수의 값 : 1.23456789012345669043\n"},
