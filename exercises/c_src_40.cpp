@@ -1,0 +1,12 @@
+// c_src_40: prints double values in fixed-point notation with a chosen number of
+// decimals and in exponent notation.
+#include <stdio.h>
+
+int main(void)
+{
+    printf("%.1lf\n", 1000000.0);
+    printf("%.7lf\n", 3.14e-5);
+    printf("%le\n", 3.14e-5);
+    printf("%.2le\n", 3.14e-5);
+    return 0;
+}
