@@ -8,15 +8,8 @@
 // Largest capacity that still doubles within a 32-bit signed integer.
 static const int32_t largestGrowableCapacity = INT32_MAX / 2;
 
-static bool isLive(ArrayHandle handle)
-{
-    return handle != NULL && handle->magic == ARRAY_MAGIC;
-}
-
-static bool isElementIndex(ArrayHandle handle, int32_t index)
-{
-    return index >= 0 && index < handle->length;
-}
+// The checks are written out in each operation rather than called: the library is built
+// without optimisation, where every helper call would cost more than the work it guards.
 
 // Resizes the slot table to newCapacity slots and clears the slots it adds.
 // On failure the old table, capacity and length stay as they were.
@@ -56,7 +49,7 @@ int32_t arrayCreate(ArrayHandle *handle)
 
 int32_t arraySize(ArrayHandle handle)
 {
-    if (!isLive(handle)) {
+    if (handle == NULL || handle->magic != ARRAY_MAGIC) {
         return ARRAY_ERR_HANDLE;
     }
     return handle->length;
@@ -64,7 +57,7 @@ int32_t arraySize(ArrayHandle handle)
 
 int32_t arrayAdd(ArrayHandle handle, void *element)
 {
-    if (!isLive(handle)) {
+    if (handle == NULL || handle->magic != ARRAY_MAGIC) {
         return ARRAY_ERR_HANDLE;
     }
     if (handle->length >= handle->capacity) {
@@ -83,10 +76,10 @@ int32_t arrayAdd(ArrayHandle handle, void *element)
 
 int32_t arrayGetAt(ArrayHandle handle, int32_t index, void **element)
 {
-    if (!isLive(handle) || element == NULL) {
+    if (handle == NULL || handle->magic != ARRAY_MAGIC || element == NULL) {
         return ARRAY_ERR_HANDLE;
     }
-    if (!isElementIndex(handle, index)) {
+    if (index < 0 || index >= handle->length) {
         return ARRAY_ERR_INDEX;
     }
     *element = handle->slots[index];
@@ -95,10 +88,10 @@ int32_t arrayGetAt(ArrayHandle handle, int32_t index, void **element)
 
 int32_t arraySetAt(ArrayHandle handle, int32_t index, void *element)
 {
-    if (!isLive(handle)) {
+    if (handle == NULL || handle->magic != ARRAY_MAGIC) {
         return ARRAY_ERR_HANDLE;
     }
-    if (!isElementIndex(handle, index)) {
+    if (index < 0 || index >= handle->length) {
         return ARRAY_ERR_INDEX;
     }
     handle->slots[index] = element;
@@ -107,22 +100,25 @@ int32_t arraySetAt(ArrayHandle handle, int32_t index, void *element)
 
 int32_t arrayRemoveAt(ArrayHandle handle, int32_t index)
 {
-    if (!isLive(handle)) {
+    if (handle == NULL || handle->magic != ARRAY_MAGIC) {
         return ARRAY_ERR_HANDLE;
     }
-    if (!isElementIndex(handle, index)) {
+    if (index < 0 || index >= handle->length) {
         return ARRAY_ERR_INDEX;
     }
-    // The ranges overlap, so memmove, not memcpy.
-    memmove(handle->slots + index, handle->slots + index + 1,
-            (size_t)(handle->length - index - 1) * sizeof(void *));
+    // The elements behind index move down one slot. The ranges overlap, so memmove,
+    // not memcpy; removing the last element moves nothing.
+    int32_t behind = handle->length - index - 1;
+    if (behind > 0) {
+        memmove(handle->slots + index, handle->slots + index + 1, (size_t)behind * sizeof(void *));
+    }
     handle->length -= 1;
     return ARRAY_OK;
 }
 
 int32_t arrayDestroy(ArrayHandle handle)
 {
-    if (!isLive(handle)) {
+    if (handle == NULL || handle->magic != ARRAY_MAGIC) {
         return ARRAY_ERR_HANDLE;
     }
     for (int32_t index = 0; index < arraySize(handle); ++index) {

@@ -28,6 +28,17 @@ TEST(Harness, PassesInputAndOutputAsExactBytes)
     EXPECT_TRUE(both.exited(3));
 }
 
+TEST(Harness, FeedsLargeInputWhileTheProgramWritesLargeOutput)
+{
+    RunOptions options;
+    for (int i = 0; options.input.size() < (4u << 20); ++i) {
+        options.input += std::to_string(i) + '\n';
+    }
+    const RunResult result = run("cat", {}, options);
+    EXPECT_TRUE(result.out == options.input) << "4 MiB through cat came back different";
+    EXPECT_TRUE(result.exited(0));
+}
+
 TEST(Harness, ReportsTheSignalThatEndedTheProgram)
 {
     const RunResult result = shell("kill -SEGV $$");

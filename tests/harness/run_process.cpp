@@ -124,6 +124,9 @@ RunResult run(const std::string &program, const std::vector<std::string> &args,
         throw std::runtime_error("cannot start " + argv[0] + ": " + std::strerror(spawnError));
     }
 
+    // Feeding input must never block: a program busy writing output would wait for us.
+    fcntl(in.write, F_SETFL, fcntl(in.write, F_GETFL) | O_NONBLOCK);
+
     RunResult result;
     std::size_t written = 0;
     if (options.input.empty()) {
@@ -154,7 +157,8 @@ RunResult run(const std::string &program, const std::vector<std::string> &args,
             if (n > 0) {
                 written += static_cast<std::size_t>(n);
             }
-            if (n < 0 || written == options.input.size()) {
+            const bool full = n < 0 && (errno == EAGAIN || errno == EINTR);
+            if ((n < 0 && !full) || written == options.input.size()) {
                 closeFd(in.write);
             }
         }

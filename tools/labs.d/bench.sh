@@ -1,0 +1,95 @@
+# ./labs bench: how the examples compare with real peers, as ratios from one run.
+# Every figure sets two sides against each other in the same run, alternating which goes
+# first over several rounds, and reports the median ratio: never an absolute time.
+HELP+="
+  bench        compare the array, the pipe reader and caseconv with real peers; time the test loop"
+
+# Nanoseconds the command takes.
+bench_nanoseconds() {
+    local start end
+    start=$(date +%s%N)
+    "$@" >/dev/null 2>&1
+    end=$(date +%s%N)
+    echo $((end - start))
+}
+
+# The median of the numbers given.
+bench_median() {
+    printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'
+}
+
+# bench_ratio ROUNDS OURS_FUNCTION PEER_FUNCTION: median of peer time / our time.
+bench_ratio() {
+    local rounds=$1 ours=$2 peer=$3 round ratios=() a p
+    for ((round = 0; round < rounds; round++)); do
+        if ((round % 2 == 0)); then
+            a=$(bench_nanoseconds "$ours"); p=$(bench_nanoseconds "$peer")
+        else
+            p=$(bench_nanoseconds "$peer"); a=$(bench_nanoseconds "$ours")
+        fi
+        ratios+=("$(awk -v a="$a" -v p="$p" 'BEGIN { printf "%.3f", p / a }')")
+    done
+    bench_median "${ratios[@]}"
+}
+
+bench_verdict() { # RATIO TARGET
+    awk -v r="$1" -v t="$2" 'BEGIN { print (r >= t) ? "met" : "NOT met" }'
+}
+
+# The pipe reader and dd, each reading 512 MiB from a FIFO in 1023-byte reads.
+bench_fifo_ours() {
+    (cd "$BENCH_DIR" && { head -c 512M /dev/zero > myfifo & "$BIN/ex04-2" > /dev/null; wait; })
+}
+bench_fifo_dd() {
+    (cd "$BENCH_DIR" && { head -c 512M /dev/zero > myfifo & dd if=myfifo of=/dev/null bs=1023 status=none; wait; })
+}
+bench_fifo_cat() {
+    (cd "$BENCH_DIR" && { head -c 512M /dev/zero > myfifo & cat myfifo > /dev/null; wait; })
+}
+
+bench_caseconv_ours() { "$BIN/caseconv" < "$BENCH_DIR/text" > /dev/null; }
+bench_caseconv_tr() { tr 'A-Za-z' 'a-zA-Z' < "$BENCH_DIR/text" > /dev/null; }
+
+cmd_bench() {
+    build
+    BENCH_DIR=$(mktemp -d)
+    trap 'rm -rf "$BENCH_DIR"' RETURN
+
+    echo "== Dynamic array =="
+    "$BUILD/default/bench/array_bench" "$LIB/libarray_srh.so"
+
+    echo
+    echo "== Named-pipe reader: 512 MiB through ./myfifo, output to /dev/null (median of 5) =="
+    mkfifo "$BENCH_DIR/myfifo"
+    local dd_ratio cat_ratio
+    dd_ratio=$(bench_ratio 5 bench_fifo_ours bench_fifo_dd)
+    cat_ratio=$(bench_ratio 3 bench_fifo_ours bench_fifo_cat)
+    printf '%-34s %6sx   target >= 0.9x: %s\n' "ex04-2 vs dd bs=1023" "$dd_ratio" "$(bench_verdict "$dd_ratio" 0.9)"
+    printf '%-34s %6sx   (cat reads 128 KiB at a time; no 1023-byte reader can keep up)\n' \
+        "ex04-2 vs cat" "$cat_ratio"
+    rm -f "$BENCH_DIR/myfifo"
+
+    echo
+    echo "== caseconv: 256 MiB of text, one character at a time (median of 3) =="
+    yes 'Hello, World 123 - the Quick brown FOX' | head -c 256M > "$BENCH_DIR/text"
+    local tr_ratio
+    tr_ratio=$(bench_ratio 3 bench_caseconv_ours bench_caseconv_tr)
+    printf '%-34s %6sx   (the character-at-a-time loop is the lesson; this is its cost)\n' \
+        "caseconv vs tr" "$tr_ratio"
+
+    echo
+    echo "== Developer loop (warm) =="
+    local test_ns
+    test_ns=$(bench_nanoseconds make -s -C "$ROOT" test)
+    printf '%-34s %6.1f s   target <= 60 s: %s\n' "make test" "$(awk -v n="$test_ns" 'BEGIN { print n / 1e9 }')" \
+        "$(awk -v n="$test_ns" 'BEGIN { print (n <= 60e9) ? "met" : "NOT met" }')"
+    if declare -F bench_vm_scenario >/dev/null; then
+        local vm_ns
+        vm_ns=$(bench_nanoseconds bench_vm_scenario)
+        printf '%-34s %6.1f s   target <= 10 s: %s\n' "VM scenario, boot to power-off" \
+            "$(awk -v n="$vm_ns" 'BEGIN { print n / 1e9 }')" \
+            "$(awk -v n="$vm_ns" 'BEGIN { print (n <= 10e9) ? "met" : "NOT met" }')"
+    fi
+    echo
+    echo "summary: array vs GPtrArray above; pipe reader ${dd_ratio}x dd; caseconv ${tr_ratio}x tr"
+}
