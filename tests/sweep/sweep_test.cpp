@@ -6,11 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 namespace harness {
 namespace {
@@ -18,6 +21,7 @@ namespace {
 struct Program {
     const char *name;
     std::vector<std::string> command; // program path first; built with bin()
+    bool throughFifo = false;         // fed through ./myfifo instead of standard input
 };
 
 // The programs under the sweep, and the arguments each needs.
@@ -26,7 +30,27 @@ std::vector<Program> programs()
     return {
         {"person_menu_srh", {bin("person_menu"), "srh"}},
         {"person_menu_del", {bin("person_menu"), "del"}},
+        {"member_menu", {bin("member_menu")}},
+        {"bigstr", {bin("bigstr")}},
+        {"mygets", {bin("mygets")}},
+        {"caseconv", {bin("caseconv")}},
+        {"c_src_146", {bin("c_src_146")}},
+        {"funcPtrBasic2", {bin("funcPtrBasic2")}},
+        {"c_src_209", {bin("c_src_209")}},
+        {"c_src_76", {bin("c_src_76")}},
+        {"c_src_310", {bin("c_src_310")}},
+        {"ex04_2", {bin("ex04-2")}, true},
     };
+}
+
+// The pipe reader gets the input through a FIFO in a scratch folder: a shell makes
+// ./myfifo, copies its own standard input into it, and becomes the reader.
+void feedThroughFifo(RunOptions &options, std::string &scratch)
+{
+    char pattern[] = "/tmp/sweep-fifo-XXXXXX";
+    scratch = mkdtemp(pattern);
+    options.workingDir = scratch;
+    options.prefix = {"sh", "-c", "mkfifo myfifo && { cat > myfifo & exec \"$0\"; }"};
 }
 
 struct Hostile {
@@ -129,10 +153,17 @@ TEST_P(Sweep, EndsCleanlyOnEveryHostileInput)
         RunOptions options;
         options.input = input.bytes;
         options.timeout = std::chrono::seconds(10);
-        // Output may echo or answer each input line, but never run away.
-        options.outputLimit = 64 * input.bytes.size() + (1u << 20);
+        // Output may answer each input byte with a line or a menu, but never run away.
+        options.outputLimit = 256 * input.bytes.size() + (1u << 20);
+        std::string scratch;
+        if (program.throughFifo) {
+            feedThroughFifo(options, scratch);
+        }
         const std::vector<std::string> args(program.command.begin() + 1, program.command.end());
         const RunResult result = run(program.command[0], args, options);
+        if (!scratch.empty()) {
+            std::filesystem::remove_all(scratch);
+        }
         EXPECT_FALSE(result.timedOut) << input.name;
         EXPECT_FALSE(result.stopped) << input.name << ": runaway output";
         EXPECT_EQ(result.signal, 0) << input.name;
