@@ -246,7 +246,7 @@ opt_summary() {
 opt_all() {
     local name target level dir
     printf '%-20s %-6s %-5s %6s %6s %5s %15s %8s %8s %7s %6s  %s\n' program target level bytes insns \
-        loops globals-in-loop stack-st divides shifts masks "calls from main"
+        loops globals-in-loop stack-st divides shifts masks calls-from-main
     for name in "${OPT_PROGRAMS[@]}"; do
         dir=$(opt_dir "$name")
         for target in $(opt_targets "$name"); do
