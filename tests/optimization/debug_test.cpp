@@ -4,8 +4,10 @@
 
 #include <string>
 
-namespace harness {
-namespace {
+namespace harness
+{
+namespace
+{
 
 RunResult gdb(const std::vector<std::string> &commands, const std::string &program,
               const std::vector<std::string> &env = {})
@@ -32,7 +34,9 @@ void PrintTo(const DebugProgram &d, std::ostream *out)
     *out << d.program << " on " << d.target->name;
 }
 
-class DebugBuild : public ::testing::TestWithParam<DebugProgram> {};
+class DebugBuild : public ::testing::TestWithParam<DebugProgram>
+{
+};
 
 TEST_P(DebugBuild, HoldsTheLocalsOfMainByName)
 {
@@ -41,7 +45,8 @@ TEST_P(DebugBuild, HoldsTheLocalsOfMainByName)
     ASSERT_TRUE(result.exited(0)) << result.err;
     for (const char *local : {"lv1", "lv2", "lv3"}) {
         EXPECT_NE(result.out.find(std::string("Symbol ") + local + " is "), std::string::npos)
-            << local << " in\n" << result.out;
+            << local << " in\n"
+            << result.out;
     }
     const RunResult line = gdb({"info line main"}, programPath(*target, program));
     EXPECT_NE(line.out.find(std::string(program) + ".cpp\""), std::string::npos) << line.out;

@@ -5,8 +5,10 @@
 #include <sstream>
 #include <string>
 
-namespace harness {
-namespace {
+namespace harness
+{
+namespace
+{
 
 std::string readelf(const std::vector<std::string> &options, const std::string &file)
 {
@@ -51,9 +53,13 @@ std::vector<Symbol> symbols(const std::string &file)
     return result;
 }
 
-class ArmProgram : public ::testing::TestWithParam<const char *> {
+class ArmProgram : public ::testing::TestWithParam<const char *>
+{
   protected:
-    std::string file() const { return programPath(arm, GetParam()); }
+    std::string file() const
+    {
+        return programPath(arm, GetParam());
+    }
 };
 
 TEST_P(ArmProgram, Is32BitEabi5SoftFloatForArmv5)
@@ -68,7 +74,8 @@ TEST_P(ArmProgram, Is32BitEabi5SoftFloatForArmv5)
     const std::string arch = field(attributes, "Tag_CPU_arch:");
     EXPECT_TRUE(arch == "v5T" || arch == "v5TE") << arch;
     EXPECT_EQ(field(attributes, "Tag_ARM_ISA_use:"), "Yes");
-    for (const char *floatingPoint : {"Tag_FP_arch:", "Tag_ABI_VFP_args:", "Tag_Advanced_SIMD_arch:"}) {
+    for (const char *floatingPoint :
+         {"Tag_FP_arch:", "Tag_ABI_VFP_args:", "Tag_Advanced_SIMD_arch:"}) {
         EXPECT_EQ(attributes.find(floatingPoint), std::string::npos) << floatingPoint;
     }
 }
@@ -94,7 +101,8 @@ TEST_P(ArmProgram, MainIsInArmState)
     EXPECT_FALSE(thumbMapping);
 }
 
-INSTANTIATE_TEST_SUITE_P(BothArmPrograms, ArmProgram, ::testing::Values("optionTest1", "optionTest4"));
+INSTANTIATE_TEST_SUITE_P(BothArmPrograms, ArmProgram,
+                         ::testing::Values("optionTest1", "optionTest4"));
 
 TEST(I386Program, OptionTest1GlobalsIs32BitX86)
 {
@@ -107,7 +115,8 @@ TEST(I386Program, OptionTest1GlobalsIs32BitX86)
 TEST(OptionTest7, NeedsLibminmaxWithoutSearchPathAndBindsNow)
 {
     const std::string dynamic = readelf({"-d"}, programPath(x86_64, "optionTest7"));
-    EXPECT_NE(dynamic.find("(NEEDED)             Shared library: [libminmax.so]"), std::string::npos)
+    EXPECT_NE(dynamic.find("(NEEDED)             Shared library: [libminmax.so]"),
+              std::string::npos)
         << dynamic;
     EXPECT_EQ(dynamic.find("(RPATH)"), std::string::npos) << dynamic;
     EXPECT_EQ(dynamic.find("(RUNPATH)"), std::string::npos) << dynamic;
@@ -130,7 +139,8 @@ TEST(Libminmax, ExportsMaxAndMin)
 // log(2.0) is worked out by the compiler: the program imports no logarithm.
 TEST(OptionTest5, CallsNoLogarithmAtRunTime)
 {
-    for (const std::string &line : lines(readelf({"--dyn-syms"}, programPath(x86_64, "optionTest5")))) {
+    for (const std::string &line :
+         lines(readelf({"--dyn-syms"}, programPath(x86_64, "optionTest5")))) {
         EXPECT_EQ(line.find(" log"), std::string::npos) << line;
     }
 }

@@ -7,10 +7,13 @@
 #include <sstream>
 #include <string>
 
-namespace harness {
-namespace {
+namespace harness
+{
+namespace
+{
 
-class Explorer : public ::testing::Test {
+class Explorer : public ::testing::Test
+{
   protected:
     void SetUp() override
     {
@@ -18,7 +21,10 @@ class Explorer : public ::testing::Test {
                   ("labs-opt-test-" + std::to_string(getpid()) + "-" +
                    ::testing::UnitTest::GetInstance()->current_test_info()->name());
     }
-    void TearDown() override { std::filesystem::remove_all(scratch); }
+    void TearDown() override
+    {
+        std::filesystem::remove_all(scratch);
+    }
 
     RunResult labs(const std::vector<std::string> &args)
     {
@@ -67,7 +73,8 @@ std::map<std::string, Row> table(const std::string &text, const std::string &hea
     return rows;
 }
 
-int number(const std::map<std::string, Row> &rows, const std::string &key, const std::string &column)
+int number(const std::map<std::string, Row> &rows, const std::string &key,
+           const std::string &column)
 {
     const auto row = rows.find(key);
     if (row == rows.end() || !row->second.contains(column)) {
@@ -88,7 +95,8 @@ TEST_F(Explorer, GlobalVarOptLosesTheLoopAndItsLoadsAndStoresAtO2)
     for (const char *level : {"-O2", "-Os"}) {
         EXPECT_EQ(rows.at(std::string("f1 ") + level).at("loop"), "no") << level;
         EXPECT_EQ(number(rows, std::string("f1 ") + level, "globals-in-loop"), 0) << level;
-        EXPECT_LT(number(rows, std::string("f1 ") + level, "bytes"), number(rows, "f1 -O0", "bytes"));
+        EXPECT_LT(number(rows, std::string("f1 ") + level, "bytes"),
+                  number(rows, "f1 -O0", "bytes"));
     }
     EXPECT_EQ(rows.at("f1 -O2").at("calls"), "-"); // f2 is inlined
     EXPECT_NE(result.out.find("--- f1 at -O0 | -O2 | -Os ---"), std::string::npos);
@@ -121,13 +129,14 @@ TEST_F(Explorer, AllPrintsOneTableOverEveryDemoAndBothLevels)
     ASSERT_TRUE(result.exited(0)) << result.err;
     const auto rows = table(result.out, "program", 3);
     const std::vector<std::pair<std::string, std::string>> demos = {
-        {"optionTest1_globals", "i386"}, {"optionTest1", "arm"},     {"optionTest2", "x86-64"},
-        {"optionTest4", "x86-64"},       {"optionTest4", "arm"},     {"optionTest5", "x86-64"},
-        {"optionTest6", "x86-64"},       {"optionTest7", "x86-64"},  {"globalVarOpt", "x86-64"},
+        {"optionTest1_globals", "i386"}, {"optionTest1", "arm"},    {"optionTest2", "x86-64"},
+        {"optionTest4", "x86-64"},       {"optionTest4", "arm"},    {"optionTest5", "x86-64"},
+        {"optionTest6", "x86-64"},       {"optionTest7", "x86-64"}, {"globalVarOpt", "x86-64"},
         {"lowCostOp", "x86-64"}};
     EXPECT_EQ(rows.size(), demos.size() * 2) << result.out;
     for (const auto &[program, target] : demos) {
-        const std::string o0 = program + " " + target + " -O0", o2 = program + " " + target + " -O2";
+        const std::string o0 = program + " " + target + " -O0",
+                          o2 = program + " " + target + " -O2";
         EXPECT_TRUE(rows.contains(o0) && rows.contains(o2)) << program << " " << target;
     }
     for (const char *target : {"x86-64", "arm"}) {
@@ -145,7 +154,8 @@ TEST_F(Explorer, RefusesANameThatIsNotADemo)
 {
     const RunResult result = labs({"opt", "c_src_58"});
     EXPECT_TRUE(result.exited(1));
-    EXPECT_NE(result.err.find("'c_src_58' is not an optimisation demo"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("'c_src_58' is not an optimisation demo"), std::string::npos)
+        << result.err;
 }
 
 } // namespace

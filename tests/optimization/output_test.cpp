@@ -7,8 +7,10 @@
 #include <regex>
 #include <string>
 
-namespace harness {
-namespace {
+namespace harness
+{
+namespace
+{
 
 struct Case {
     const char *program;
@@ -21,7 +23,9 @@ void PrintTo(const Case &c, std::ostream *out)
     *out << c.program << " on " << c.target->name;
 }
 
-class ExactOutput : public ::testing::TestWithParam<Case> {};
+class ExactOutput : public ::testing::TestWithParam<Case>
+{
+};
 
 TEST_P(ExactOutput, PrintsItsLinesAndExitsWithZero)
 {
@@ -36,16 +40,16 @@ TEST_P(ExactOutput, PrintsItsLinesAndExitsWithZero)
 
 INSTANTIATE_TEST_SUITE_P(
     AllTargets, ExactOutput,
-    ::testing::Values(
-        Case{"optionTest1", &arm, "Main Start..\nlv1:1, lv2:2, lv3:1000\nMain End...\n"},
-        Case{"optionTest2", &x86_64, "lv1:1, lv2:20\n"},
-        Case{"optionTest4", &x86_64, "Main Start..\nMain End...\n"},
-        Case{"optionTest4", &arm, "Main Start..\nMain End...\n"},
-        Case{"optionTest5", &x86_64, "rst:0.69\n"},
-        Case{"optionTest6", &x86_64, "lv1:10,lv2:20,lv3:30\nMain End...\n"},
-        Case{"optionTest7", &x86_64, "MAX : 5\nMIN : 3\n"},
-        Case{"globalVarOpt", &x86_64, ""},
-        Case{"lowCostOp", &x86_64, "d1:3, d2:3\nd3:7, d4:7\n"}),
+    ::testing::Values(Case{"optionTest1", &arm,
+                           "Main Start..\nlv1:1, lv2:2, lv3:1000\nMain End...\n"},
+                      Case{"optionTest2", &x86_64, "lv1:1, lv2:20\n"},
+                      Case{"optionTest4", &x86_64, "Main Start..\nMain End...\n"},
+                      Case{"optionTest4", &arm, "Main Start..\nMain End...\n"},
+                      Case{"optionTest5", &x86_64, "rst:0.69\n"},
+                      Case{"optionTest6", &x86_64, "lv1:10,lv2:20,lv3:30\nMain End...\n"},
+                      Case{"optionTest7", &x86_64, "MAX : 5\nMIN : 3\n"},
+                      Case{"globalVarOpt", &x86_64, ""},
+                      Case{"lowCostOp", &x86_64, "d1:3, d2:3\nd3:7, d4:7\n"}),
     [](const ::testing::TestParamInfo<Case> &info) {
         std::string name = std::string(info.param.program) + "_" + info.param.target->name;
         std::erase(name, '-');
@@ -75,9 +79,10 @@ TEST(OptionTest7, DoesNotStartWithoutLibminmaxAndTheLoaderSaysWhy)
     options.env = {"LD_LIBRARY_PATH="};
     const RunResult result = runOn(x86_64, "optionTest7", options);
     EXPECT_EQ(result.out, "");
-    EXPECT_NE(result.err.find("error while loading shared libraries: libminmax.so: cannot open shared "
-                              "object file"),
-              std::string::npos)
+    EXPECT_NE(
+        result.err.find("error while loading shared libraries: libminmax.so: cannot open shared "
+                        "object file"),
+        std::string::npos)
         << result.err;
     EXPECT_TRUE(result.exited(127));
 }

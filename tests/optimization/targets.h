@@ -11,7 +11,8 @@
 #include <string>
 #include <vector>
 
-namespace harness {
+namespace harness
+{
 
 struct Target {
     std::string name; // as in the catalog: x86-64, arm, i386
@@ -33,7 +34,8 @@ inline RunResult runOn(const Target &target, const std::string &program, RunOpti
 {
     const std::string path = programPath(target, program);
     if (!std::filesystem::exists(path)) {
-        ADD_FAILURE() << path << " is not built: run `make build` (it builds the arm and i386 presets)";
+        ADD_FAILURE() << path
+                      << " is not built: run `make build` (it builds the arm and i386 presets)";
         return {};
     }
     options.prefix = target.emulator;
