@@ -146,12 +146,14 @@ bool unescape(const char *text, std::string &bytes)
 // A whole unsigned number in decimal, or in hexadecimal after 0x; false otherwise.
 bool parseNumber(const char *text, unsigned long &number)
 {
-    if (text[0] < '0' || text[0] > '9') {
+    const bool hex = text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    const char *digits = hex ? text + 2 : text;
+    if (hexDigit(digits[0]) < 0 || (!hex && (digits[0] < '0' || digits[0] > '9'))) {
         return false;
     }
     errno = 0;
     char *end = nullptr;
-    number = std::strtoul(text, &end, 0);
+    number = std::strtoul(digits, &end, hex ? 16 : 10);
     return errno == 0 && *end == '\0';
 }
 
