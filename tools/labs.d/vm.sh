@@ -11,8 +11,8 @@ cmd_vm() {
         "$ROOT/vmlab/boot" --shell --build "$build_dir"
         return
     fi
-    echo "labs vm: standard input is not a terminal, so there is no interactive shell:" \
-        "its lines run as a script in the VM, shown as they are read." >&2
+    echo "labs vm: not on a terminal, so there is no interactive shell:" \
+        "the lines of standard input run as a script in the VM, shown as they are read." >&2
     local script status=0
     script=$(mktemp)
     { printf '#!/bin/sh\n. /lab/lab.sh\nqb_up || exit 1\nset -v\n'; cat; } >"$script"
