@@ -13,13 +13,15 @@
 #define QB_SPEED_UP _IO('A', 1)   /* 0x4101 */
 #define QB_SPEED_DOWN _IO('A', 2) /* 0x4102 */
 
-/* The module's state, visible to the whole module. */
+/* The module's state: three names with external linkage, declared before they are defined. */
 extern int result;
 extern char data[QB_DATA_SIZE];
 extern const struct file_operations qb_fops;
 
-int result;             /* what registration returned: the major number, or an error code */
-char data[QB_DATA_SIZE]; /* the device's storage; never ends in a zero byte of its own */
+/* What registration returned: the major number, or a negative error code. */
+int result;
+/* The device's only storage; the module never stores a terminating zero in it. */
+char data[QB_DATA_SIZE];
 
 /* Readers and writers take turns, so a read never sees half of a write. */
 static DEFINE_MUTEX(data_lock);
