@@ -4,28 +4,22 @@
 
 #include "line_input.h"
 
-#include <ctype.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
 // Reads a mileage typed on one line: the number at the start of the line (blanks
-// before it are skipped), then the rest of that line up to and including its line
-// break is read and dropped. A line without a number, or end of input, gives 0.
+// before it are skipped); the rest of that line, its line break included, is read and
+// dropped. A line without a number, or end of input, gives 0. The line is read first
+// (its first 63 characters kept, far more than any number needs) and the number taken
+// from it, so a failed conversion can never reach into the next line: the stream
+// conversion may swallow a character it cannot put back.
 static void readMileage(float *mileage)
 {
-    int c;
-    while ((c = getchar()) != EOF && c != '\n' && isspace(c)) {
-    }
-    if (c == EOF || c == '\n') {
+    char line[64];
+    readLine(line, sizeof line);
+    if (sscanf(line, "%f", mileage) != 1) {
         *mileage = 0.0f;
-        return;
-    }
-    ungetc(c, stdin);
-    if (scanf("%f", mileage) != 1) {
-        *mileage = 0.0f;
-    }
-    while ((c = getchar()) != EOF && c != '\n') {
     }
 }
 
@@ -77,11 +71,15 @@ void showMember(VecBoxHandle handle)
     }
 }
 
-void searchMember(VecBoxHandle handle)
+// Asks for a name with prompt, then looks for the first member of that name, in index
+// order. Returns its index and stores the record in *found; when no member has the name,
+// prints the not-found message and returns -1 (a negative count scans nothing and
+// reports nothing).
+static int32_t askAndFind(VecBoxHandle handle, const char *prompt, char name[20],
+                          const MemberRecord **found)
 {
-    char name[20];
-    printf("Enter name that you want to search -> ");
-    readLine(name, sizeof name);
+    printf("%s", prompt);
+    readLine(name, 20);
 
     int32_t count = 0;
     CheckSize(handle, &count);
@@ -89,65 +87,56 @@ void searchMember(VecBoxHandle handle)
     for (index = 0; index < count; ++index) {
         const MemberRecord *member = memberAt(handle, index);
         if (hasName(member, name)) {
-            printf("Found!\n");
-            printf("name : %s\ntel no : %s\nmileage : %f\n\n", member->name, member->telNo,
-                   (double)member->mileage);
-            return;
+            *found = member;
+            return index;
         }
     }
-    // A negative count means no scan was made, so nothing is reported.
     if (index == count) {
         printNotFound(name);
     }
+    return -1;
+}
+
+void searchMember(VecBoxHandle handle)
+{
+    char name[20];
+    const MemberRecord *member;
+    if (askAndFind(handle, "Enter name that you want to search -> ", name, &member) < 0) {
+        return;
+    }
+    printf("Found!\n");
+    printf("name : %s\ntel no : %s\nmileage : %f\n\n", member->name, member->telNo,
+           (double)member->mileage);
 }
 
 void reviseMember(VecBoxHandle handle)
 {
     char name[20];
-    printf("Enter name that you want to revise -> ");
-    readLine(name, sizeof name);
-
-    int32_t count = 0;
-    CheckSize(handle, &count);
-    int32_t index;
-    for (index = 0; index < count; ++index) {
-        if (hasName(memberAt(handle, index), name)) {
-            MemberRecord *revised = (MemberRecord *)malloc(sizeof(MemberRecord));
-            if (revised == NULL) {
-                printf("error : reviseMember_malloc\n");
-                return;
-            }
-            printf("Enter new tel no -> ");
-            readLine(revised->telNo, sizeof revised->telNo);
-            printf("Enter new mileage -> ");
-            readMileage(&revised->mileage);
-            strcpy(revised->name, name);
-            // The new record takes the old one's place; the old one is the component's.
-            SetArray(handle, index, revised);
-            return;
-        }
+    const MemberRecord *member;
+    int32_t index = askAndFind(handle, "Enter name that you want to revise -> ", name, &member);
+    if (index < 0) {
+        return;
     }
-    if (index == count) {
-        printNotFound(name);
+    MemberRecord *revised = (MemberRecord *)malloc(sizeof(MemberRecord));
+    if (revised == NULL) {
+        printf("error : reviseMember_malloc\n");
+        return;
     }
+    printf("Enter new tel no -> ");
+    readLine(revised->telNo, sizeof revised->telNo);
+    printf("Enter new mileage -> ");
+    readMileage(&revised->mileage);
+    strcpy(revised->name, name);
+    // The new record takes the old one's place; the old one is the component's.
+    SetArray(handle, index, revised);
 }
 
 void deleteMember(VecBoxHandle handle)
 {
     char name[20];
-    printf("Enter name that you want to delete -> ");
-    readLine(name, sizeof name);
-
-    int32_t count = 0;
-    CheckSize(handle, &count);
-    int32_t index;
-    for (index = 0; index < count; ++index) {
-        if (hasName(memberAt(handle, index), name)) {
-            RemoveArray(handle, index);
-            return;
-        }
-    }
-    if (index == count) {
-        printNotFound(name);
+    const MemberRecord *member;
+    int32_t index = askAndFind(handle, "Enter name that you want to delete -> ", name, &member);
+    if (index >= 0) {
+        RemoveArray(handle, index);
     }
 }

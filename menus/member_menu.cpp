@@ -1,51 +1,10 @@
 // Menu program for the member library: creates the array component, offers libmember's
 // five operations on the terminal and destroys the component (and every record) at the end.
 #include "member.h"
+#include "menu_input.h"
 
-#include <limits.h>
 #include <stdio.h>
 #include <stdlib.h>
-#include <string.h>
-
-// Reads a whole line; false at end of input.
-static bool readAnswer(char **line, size_t *capacity)
-{
-    ssize_t length = getline(line, capacity, stdin);
-    if (length < 0) {
-        return false;
-    }
-    if (length > 0 && (*line)[length - 1] == '\n') {
-        (*line)[length - 1] = '\0';
-    }
-    return true;
-}
-
-// Asks until a whole number is typed; false at end of input.
-static bool askChoice(const char *prompt, int *choice)
-{
-    char *line = NULL;
-    size_t capacity = 0;
-    bool got = false;
-    while (!got) {
-        printf("%s", prompt);
-        if (!readAnswer(&line, &capacity)) {
-            break;
-        }
-        char *end;
-        long number = strtol(line, &end, 10);
-        while (*end == ' ' || *end == '\t') {
-            ++end;
-        }
-        if (end != line && *end == '\0' && number >= INT_MIN && number <= INT_MAX) {
-            *choice = (int)number;
-            got = true;
-        } else {
-            printf("please type a whole number\n");
-        }
-    }
-    free(line);
-    return got;
-}
 
 int main()
 {
@@ -60,8 +19,8 @@ int main()
     const char *menu = "1:join 2:show 3:search 4:revise 5:delete 6:quit -> ";
     bool running = true;
     while (running) {
-        int choice;
-        if (!askChoice(menu, &choice)) {
+        int32_t choice;
+        if (!askInteger(menu, &choice)) {
             break;
         }
         switch (choice) {

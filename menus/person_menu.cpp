@@ -3,6 +3,7 @@
 #include "person.h"
 
 #include "line_input.h"
+#include "menu_input.h"
 
 #include <dlfcn.h>
 #include <limits.h>
@@ -77,73 +78,6 @@ static bool loadLibrary(const char *path, PersonLibrary *library)
         return false;
     }
     return true;
-}
-
-// Reads a whole line; false at end of input.
-static bool readAnswer(char **line, size_t *capacity)
-{
-    ssize_t length = getline(line, capacity, stdin);
-    if (length < 0) {
-        return false;
-    }
-    if (length > 0 && (*line)[length - 1] == '\n') {
-        (*line)[length - 1] = '\0';
-    }
-    return true;
-}
-
-// Asks until a whole number is typed; false at end of input.
-static bool askInteger(const char *prompt, int32_t *value)
-{
-    char *line = NULL;
-    size_t capacity = 0;
-    bool got = false;
-    while (!got) {
-        printf("%s", prompt);
-        if (!readAnswer(&line, &capacity)) {
-            break;
-        }
-        char *end;
-        long number = strtol(line, &end, 10);
-        while (*end == ' ' || *end == '\t') {
-            ++end;
-        }
-        if (end != line && *end == '\0' && number >= INT32_MIN && number <= INT32_MAX) {
-            *value = (int32_t)number;
-            got = true;
-        } else {
-            printf("please type a whole number\n");
-        }
-    }
-    free(line);
-    return got;
-}
-
-// Asks until a number is typed; false at end of input.
-static bool askNumber(const char *prompt, float *value)
-{
-    char *line = NULL;
-    size_t capacity = 0;
-    bool got = false;
-    while (!got) {
-        printf("%s", prompt);
-        if (!readAnswer(&line, &capacity)) {
-            break;
-        }
-        char *end;
-        float number = strtof(line, &end);
-        while (*end == ' ' || *end == '\t') {
-            ++end;
-        }
-        if (end != line && *end == '\0') {
-            *value = number;
-            got = true;
-        } else {
-            printf("please type a number\n");
-        }
-    }
-    free(line);
-    return got;
 }
 
 // Reads a new person and appends it; false at end of input.

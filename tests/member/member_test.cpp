@@ -104,6 +104,8 @@ const MemberCase joinCases[] = {
      joinPrompts + call("AddArray alpha|010|42"), report({"alpha|010|42"}, 0, "", "0")},
     {"JoinMileageWithoutNumberIsZero", "join", {}, "alpha\n010\nmany\n2\n",
      joinPrompts + call("AddArray alpha|010|0"), report({"alpha|010|0"}, 0, "2\n", "0")},
+    {"JoinHalfANumberLeavesTheNextLineAlone", "join", {}, "alpha\n010\nn\n\n2\n",
+     joinPrompts + call("AddArray alpha|010|0"), report({"alpha|010|0"}, 0, "\n2\n", "0")},
     {"JoinEmptyMileageLineIsZero", "join", {}, "alpha\n010\n\n2\n",
      joinPrompts + call("AddArray alpha|010|0"), report({"alpha|010|0"}, 0, "2\n", "0")},
     {"JoinMileageAtEndOfInputWithoutLineBreak", "join", {}, "alpha\n010\n7.25",

@@ -1,0 +1,60 @@
+// Reads readelf's output for the file checks of the tests.
+#include "elf.h"
+
+#include "run_process.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace harness {
+
+std::string readelf(const std::vector<std::string> &options, const std::string &file)
+{
+    std::vector<std::string> args = {"-W"};
+    args.insert(args.end(), options.begin(), options.end());
+    args.push_back(file);
+    const RunResult result = run("readelf", args);
+    EXPECT_TRUE(result.exited(0)) << file << ": " << result.err;
+    return result.out;
+}
+
+std::set<std::string> dynamicSymbols(const std::string &file, bool defined)
+{
+    std::set<std::string> names;
+    for (const std::string &line : lines(readelf({"--dyn-syms"}, file))) {
+        std::istringstream fields(line);
+        std::string num, value, size, type, bind, visibility, section, name;
+        if (fields >> num >> value >> size >> type >> bind >> visibility >> section >> name &&
+            bind == "GLOBAL" && (section != "UND") == defined) {
+            names.insert(name.substr(0, name.find('@')));
+        }
+    }
+    return names;
+}
+
+std::set<std::string> neededLibraries(const std::string &file)
+{
+    std::set<std::string> names;
+    for (const std::string &line : lines(readelf({"-d"}, file))) {
+        if (line.find("(NEEDED)") != std::string::npos) {
+            const auto from = line.find('[') + 1;
+            names.insert(line.substr(from, line.find(']') - from));
+        }
+    }
+    return names;
+}
+
+std::set<std::string> startUpTags(const std::string &file)
+{
+    std::set<std::string> found;
+    const std::string dynamic = readelf({"-d"}, file);
+    for (const char *tag : {"(INIT)", "(FINI)", "(INIT_ARRAY)", "(FINI_ARRAY)", "(PREINIT_ARRAY)"}) {
+        if (dynamic.find(tag) != std::string::npos) {
+            found.insert(tag);
+        }
+    }
+    return found;
+}
+
+} // namespace harness
