@@ -15,6 +15,11 @@ struct TourCase {
     const char *output; // the whole output, or its start when the rest is not fixed
 };
 
+void PrintTo(const TourCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
 class CatalogCommand : public ::testing::TestWithParam<TourCase>
 {
 };

@@ -142,6 +142,11 @@ std::vector<Hostile> corpus()
     return inputs;
 }
 
+void PrintTo(const Program &program, std::ostream *os)
+{
+    *os << program.name;
+}
+
 class Sweep : public ::testing::TestWithParam<Program> {};
 
 TEST_P(Sweep, EndsCleanlyOnEveryHostileInput)
