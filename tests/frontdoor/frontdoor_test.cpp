@@ -68,6 +68,30 @@ TEST(FrontDoor, TourRunsAnExampleWithItsSampleInput)
     EXPECT_EQ(tour.out.find("libarray_del"), std::string::npos);
 }
 
+// The tour types sample input at a program the way a person would: each line after the
+// program has gone quiet, echoed by the terminal, so answers follow their prompts.
+RunResult typed(const std::string &script, const std::string &input)
+{
+    RunOptions options;
+    options.input = input;
+    return run(std::string(LABS_BIN_DIR) + "/../tools/typist", {"sh", "-c", script}, options);
+}
+
+TEST(Typist, ShowsEachTypedLineAfterItsPromptAndPassesTheStatusOn)
+{
+    const RunResult result =
+        typed("printf 'name? '; read a; printf 'age? '; read b; echo \"$a is $b\"; exit 3", "bob\n42\n");
+    EXPECT_EQ(result.out, "name? bob\nage? 42\nbob is 42\n");
+    EXPECT_TRUE(result.exited(3));
+}
+
+TEST(Typist, EndsTheInputForAProgramThatReadsToTheEnd)
+{
+    const RunResult result = typed("cat; echo done", "one\ntwo");
+    EXPECT_EQ(result.out, "one\none\ntwotwodone\n") << visible(result.out);
+    EXPECT_TRUE(result.exited(0));
+}
+
 TEST(FrontDoor, UnknownNamesAndCommandsAreRefused)
 {
     const RunResult unknown = labs({"run", "no_such_example"});
