@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <dlfcn.h>
 #include <functional>
 #include <string>
@@ -154,7 +153,6 @@ int main(int argc, char **argv)
                 a = measure<ArraySide>(operation);
             }
             overGlib.push_back(g / a);
-            if (getenv("BENCH_DEBUG")) std::fprintf(stderr, "%d: a=%.6f g=%.6f v=%.6f\n", operation, a, g, v);
             overVector.push_back(v / a);
         }
         const double ratio = median(overGlib);
