@@ -3,6 +3,19 @@
 #include <limits.h>
 #include <stdio.h>
 
+// Reads one integer as "%d" does, but an integer too large or too small for an int counts
+// as unreadable, where "%d" would quietly wrap it around. The digits go into a long long
+// first; digits beyond even that range give LLONG_MAX or LLONG_MIN, outside int as well.
+int readInt(int *number)
+{
+    long long wide;
+    if (scanf("%lld", &wide) != 1 || wide < INT_MIN || wide > INT_MAX) {
+        return 0;
+    }
+    *number = (int)wide;
+    return 1;
+}
+
 // Sum, difference and product wrap around in two's complement when they overflow.
 // Unsigned arithmetic wraps by definition; converting back gives the 32-bit result.
 int wrappedSum(int first, int second)
@@ -27,19 +40,20 @@ int main(void)
     int second;
 
     // "%c" skips nothing: a blank in front of the operator is taken as the operator.
+    // Input that cannot be read is reported on standard error; the status stays 0.
     if (scanf("%c", &op) != 1) {
         fprintf(stderr, "c_src_146: no operator to read\n");
-        return 1;
+        return 0;
     }
-    int operandsRead = scanf("%d %d", &first, &second);
+    int operandsRead = readInt(&first) && readInt(&second);
 
     // Any other character, "*" included, has nothing to compute and prints nothing.
     if (op != '+' && op != '-' && op != 'x' && op != '/') {
         return 0;
     }
-    if (operandsRead != 2) {
-        fprintf(stderr, "c_src_146: two integers must follow the operator\n");
-        return 1;
+    if (!operandsRead) {
+        fprintf(stderr, "c_src_146: two 32-bit integers must follow the operator\n");
+        return 0;
     }
 
     switch (op) {

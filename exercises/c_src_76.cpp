@@ -1,6 +1,30 @@
 // c_src_76: reads an age and a height, answers in a Korean sentence, then reads a name.
 // "%s" takes one word: a name typed as two words keeps only the first.
+#include <errno.h>
+#include <limits.h>
+#include <math.h>
 #include <stdio.h>
+
+// Reads "%d%lf": the age, then the height. An age too large or too small for an int, or
+// a height too large for a double, counts as unreadable and leaves its variable as it
+// was: "%d" would wrap the age around and the height would become infinity. The age goes
+// into a long long first (digits beyond even that range give LLONG_MAX or LLONG_MIN);
+// the C library sets errno to ERANGE when the height overflows.
+void readAgeAndHeight(int *age, double *height)
+{
+    long long typedAge;
+    if (scanf("%lld", &typedAge) != 1) {
+        return;
+    }
+    if (typedAge >= INT_MIN && typedAge <= INT_MAX) {
+        *age = (int)typedAge;
+    }
+    double typedHeight;
+    errno = 0;
+    if (scanf("%lf", &typedHeight) == 1 && !(errno == ERANGE && isinf(typedHeight))) {
+        *height = typedHeight;
+    }
+}
 
 int main(void)
 {
@@ -9,7 +33,7 @@ int main(void)
     char name[80] = "";  // empty when no name could be read
 
     printf("나이와 키를 입력하세요 : ");
-    scanf("%d%lf", &age, &height);
+    readAgeAndHeight(&age, &height);
     printf("나이는 %d살, 키는 %.1lfcm입니다.\n", age, height);
 
     printf("name ? : ");

@@ -1,6 +1,20 @@
 // funcPtrBasic2: picks an operation through a function that returns a function pointer.
 // Selection 1 adds 10 and 5; every other number subtracts 5 from 10.
+#include <limits.h>
 #include <stdio.h>
+
+// Reads one integer as "%d" does, but an integer too large or too small for an int counts
+// as unreadable, where "%d" would quietly wrap it around. The digits go into a long long
+// first; digits beyond even that range give LLONG_MAX or LLONG_MIN, outside int as well.
+int readInt(int *number)
+{
+    long long wide;
+    if (scanf("%lld", &wide) != 1 || wide < INT_MIN || wide > INT_MAX) {
+        return 0;
+    }
+    *number = (int)wide;
+    return 1;
+}
 
 int add(int first, int second)
 {
@@ -28,8 +42,8 @@ int main(void)
     int selection = 0;
 
     printf("Select(1:add, 2:sub) => ");
-    if (scanf("%d", &selection) != 1) {
-        selection = 0; // no number typed: 0, which subtracts
+    if (!readInt(&selection)) {
+        selection = 0; // no number that fits an int: 0, which subtracts
     }
 
     int (*operation)(int, int) = fp_op(selection);

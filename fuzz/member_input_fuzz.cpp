@@ -1,10 +1,12 @@
 // Feeds any bytes to joinMember through standard input, with a component that only keeps
 // the record, and checks what was read: the name and tel no cut to their buffers, the
-// mileage as the number at the start of its line (0 without one), and each join taking
-// exactly its three lines.
+// mileage as the number after any blank lines (0 without one), and each join taking
+// exactly its lines and no more.
 #include "member.h"
 #include "vecbox.h"
 
+#include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -32,14 +34,25 @@ std::string nextLine(const std::string &text, size_t &at)
     return line;
 }
 
-// What a mileage line should give: the number at the start of its first 63 characters, or 0.
-float mileageOf(const std::string &line)
+// What the mileage read should give from at: white space, line breaks included, is
+// skipped; then the number at the start of that line, or 0 when there is none, when it is
+// too large for a float or when it runs to the end of the 127 characters kept of its
+// line. at moves past the line the number is on.
+float mileageAt(const std::string &text, size_t &at)
 {
-    float value = 0.0f;
-    if (std::sscanf(line.substr(0, 63).c_str(), "%f", &value) != 1) {
-        value = 0.0f;
+    while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at]))) {
+        ++at;
     }
-    return value;
+    if (at == text.size()) {
+        return 0.0f;
+    }
+    const std::string kept = nextLine(text, at).substr(0, 127);
+    char *end = nullptr;
+    errno = 0;
+    const float value = std::strtof(kept.c_str(), &end);
+    const bool tooLarge = errno == ERANGE && std::isinf(value);
+    const bool cut = *end == '\0' && kept.size() == 127;
+    return end == kept.c_str() || tooLarge || cut ? 0.0f : value;
 }
 
 bool sameFloat(float a, float b)
@@ -86,14 +99,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     do {
         const std::string name = nextLine(text, at);
         const std::string telNo = nextLine(text, at);
-        const std::string mileage = nextLine(text, at);
+        const float mileage = mileageAt(text, at);
         check(joinMember(nullptr) == 0 && added != nullptr);
         check(std::memchr(added->name, '\0', sizeof added->name) != nullptr);
         check(std::memchr(added->telNo, '\0', sizeof added->telNo) != nullptr);
         check(name.substr(0, 19) == added->name);
         check(telNo.substr(0, 15) == added->telNo);
-        check(sameFloat(added->mileage, mileageOf(mileage)));
-        // Exactly three lines were taken: what follows is still there to read.
+        check(sameFloat(added->mileage, mileage));
+        // Exactly those lines were taken: what follows is still there to read.
         const long offset = std::ftell(stdin);
         check(offset == static_cast<long>(at) || (feof(stdin) && at == text.size()));
         std::free(added);

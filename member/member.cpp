@@ -4,22 +4,42 @@
 
 #include "line_input.h"
 
+#include <ctype.h>
+#include <errno.h>
+#include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
-// Reads a mileage typed on one line: the number at the start of the line (blanks
-// before it are skipped); the rest of that line, its line break included, is read and
-// dropped. A line without a number, or end of input, gives 0. The line is read first
-// (its first 63 characters kept, far more than any number needs) and the number taken
-// from it, so a failed conversion can never reach into the next line: the stream
-// conversion may swallow a character it cannot put back.
+// Reads a mileage as "%f" does, then drops the rest of its line. Blanks and empty lines
+// before the number are skipped; the number is taken from the start of the line it is
+// on, and that line, its line break included, is read and dropped. A line that does not
+// start with a number gives 0 (and is dropped), and so does end of input; so does a
+// number too large for a float, which "%f" would turn into infinity. The line is read
+// first and the number taken from it, so a failed conversion can never reach into the
+// next line: the stream conversion may swallow a character it cannot put back.
 static void readMileage(float *mileage)
 {
-    char line[64];
+    *mileage = 0.0f;
+    int c = getchar();
+    while (isspace(c)) {
+        c = getchar();
+    }
+    if (c == EOF) {
+        return;
+    }
+    ungetc(c, stdin);
+
+    char line[128];
     readLine(line, sizeof line);
-    if (sscanf(line, "%f", mileage) != 1) {
-        *mileage = 0.0f;
+    char *end;
+    errno = 0;
+    const float number = strtof(line, &end);
+    const bool overflowed = errno == ERANGE && isinf(number);
+    // A number that fills the whole buffer may go on past it: too long to take.
+    const bool cut = *end == '\0' && strlen(line) == sizeof line - 1;
+    if (end != line && !overflowed && !cut) {
+        *mileage = number;
     }
 }
 

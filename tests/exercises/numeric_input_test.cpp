@@ -22,6 +22,8 @@ void PrintTo(const NumericCase &c, std::ostream *os)
     *os << c.title;
 }
 
+const std::string operandsMissing = "c_src_146: two 32-bit integers must follow the operator\n";
+
 const NumericCase calculatorCases[] = {
     {"Add", "+ 3 4\n", "+ : 7\n"},
     {"AddWithoutBlankAfterOperator", "+3 4\n", "+ : 7\n"},
@@ -43,11 +45,13 @@ const NumericCase calculatorCases[] = {
     {"DivisionByZero", "/ 5 0\n", "", "c_src_146: division by zero\n", 1},
     {"SmallestDividedByMinusOne", "/ -2147483648 -1\n", "",
      "c_src_146: the quotient -2147483648 / -1 does not fit in 32 bits\n", 1},
-    {"EmptyInput", "", "", "c_src_146: no operator to read\n", 1},
-    {"OperatorOnly", "+\n", "", "c_src_146: two integers must follow the operator\n", 1},
-    {"OneOperand", "+ 3\n", "", "c_src_146: two integers must follow the operator\n", 1},
-    {"OperandNotANumber", "+ 3 four\n", "", "c_src_146: two integers must follow the operator\n",
-     1},
+    // Input that cannot be read is reported on standard error; the status stays 0.
+    {"EmptyInput", "", "", "c_src_146: no operator to read\n"},
+    {"OperatorOnly", "+\n", "", operandsMissing},
+    {"OneOperand", "+ 3\n", "", operandsMissing},
+    {"OperandNotANumber", "+ 3 four\n", "", operandsMissing},
+    {"OperandPast32Bits", "+ 4294967296 5\n", "", operandsMissing},
+    {"OperandBelow32Bits", "x 3 -2147483649\n", "", operandsMissing},
 };
 
 const std::string select = "Select(1:add, 2:sub) => ";
@@ -61,6 +65,7 @@ const NumericCase funcPtrCases[] = {
     {"LeadingBlanksSkipped", "  \n 1\n", select + "rst => 15\n"},
     {"NotANumberIsZero", "add\n", select + "rst => 5\n"},
     {"EmptyInputIsZero", "", select + "rst => 5\n"},
+    {"NumberPast32BitsIsZero", "4294967297\n", select + "rst => 5\n"},
 };
 
 std::string arrayPrompts()
@@ -80,6 +85,8 @@ const NumericCase arrayCases[] = {
     {"TextStopsEveryLaterRead", "1 2 x 4 5\n", arrayPrompts() + "1 2 0 0 0 \n"},
     {"EmptyInputGivesZeros", "", arrayPrompts() + "0 0 0 0 0 \n"},
     {"TooFewNumbers", "9 8\n", arrayPrompts() + "9 8 0 0 0 \n"},
+    {"NumbersPast32BitsAreZero", "2147483648 4294967297 -2147483649 99999999999999999999999 7\n",
+     arrayPrompts() + "0 0 0 0 7 \n"},
 };
 
 const std::string agePrompt = "나이와 키를 입력하세요 : ";
@@ -103,6 +110,8 @@ const NumericCase ageCases[] = {
     {"NoNameAfterNumbers", "20 180\n", answer("20", "180.0", "")},
     {"AgeNotANumberBecomesTheName", "abc\n", answer("0", "0.0", "abc")},
     {"HeightNotANumberBecomesTheName", "20 tall\n", answer("20", "0.0", "tall")},
+    {"AgePast32BitsIsZero", "2147483648 180\nKim\n", answer("0", "180.0", "Kim")},
+    {"HeightPastDoubleIsZero", "20 1e400\nKim\n", answer("20", "0.0", "Kim")},
 };
 
 const NumericCase untilZeroCases[] = {
@@ -113,6 +122,9 @@ const NumericCase untilZeroCases[] = {
     {"EmptyInput", "", "Incorrect Input\n", "", 1},
     {"EndOfInputBeforeZero", "5 7", "Incorrect Input\n", "", 1},
     {"SignAloneIsNoNumber", "1 - 2\n", "Incorrect Input\n", "", 1},
+    {"LimitsAreNumbers", "2147483647 -2147483648 0\n", "normal exit\n"},
+    {"NumberPast32BitsIsNoNumber", "4294967296\n", "Incorrect Input\n", "", 1},
+    {"NumberPast64BitsIsNoNumber", "-99999999999999999999999 0\n", "Incorrect Input\n", "", 1},
 };
 
 class NumericTest : public ::testing::TestWithParam<NumericCase> {
