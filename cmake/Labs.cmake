@@ -11,5 +11,6 @@ function(labs_add_test name)
   if(ARG_NEEDS)
     add_dependencies(${name} ${ARG_NEEDS})
   endif()
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 30)
+  # Parameterised cases are named by their own name generators; the value is not repeated.
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 30 NO_PRETTY_VALUES)
 endfunction()

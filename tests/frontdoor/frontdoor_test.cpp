@@ -68,6 +68,18 @@ TEST(FrontDoor, TourRunsAnExampleWithItsSampleInput)
     EXPECT_EQ(tour.out.find("libarray_del"), std::string::npos);
 }
 
+// The tour shows zero and control bytes through cat -v; run passes the program's own bytes.
+TEST(FrontDoor, RunPassesAProgramsOwnBytesOn)
+{
+    for (const std::string name : {"c_src_58", "c_src_64"}) {
+        const RunResult direct = run(bin(name));
+        const RunResult viaLabs = labs({"run", name});
+        EXPECT_TRUE(viaLabs.exited(0)) << viaLabs.err;
+        EXPECT_NE(direct.out.find('\0'), std::string::npos) << name;
+        EXPECT_EQ(viaLabs.out, direct.out) << name;
+    }
+}
+
 // The tour types sample input at a program the way a person would: each line after the
 // program has gone quiet, echoed by the terminal, so answers follow their prompts.
 RunResult typed(const std::string &script, const std::string &input)

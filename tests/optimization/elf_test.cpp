@@ -3,6 +3,7 @@
 #include "elf.h"
 #include "targets.h"
 
+#include <algorithm>
 #include <set>
 #include <sstream>
 #include <string>
@@ -94,7 +95,8 @@ TEST_P(ArmProgram, MainIsInArmState)
 }
 
 INSTANTIATE_TEST_SUITE_P(BothArmPrograms, ArmProgram,
-                         ::testing::Values("optionTest1", "optionTest4"));
+                         ::testing::Values("optionTest1", "optionTest4"),
+                         [](const auto &info) { return std::string(info.param); });
 
 TEST(I386Program, OptionTest1GlobalsIs32BitX86)
 {
@@ -102,6 +104,40 @@ TEST(I386Program, OptionTest1GlobalsIs32BitX86)
     EXPECT_EQ(field(header, "Class:"), "ELF32");
     EXPECT_EQ(field(header, "Machine:"), "Intel 80386");
 }
+
+// Every demo, on every target, needs the platform's C library and nothing else (optionTest7
+// also its libminmax): a board with only the C library runs them.
+struct DemoBuild {
+    const Target *target;
+    const char *program;
+};
+
+class DemoNeeds : public ::testing::TestWithParam<DemoBuild>
+{
+};
+
+TEST_P(DemoNeeds, OnlyTheCLibrary)
+{
+    const DemoBuild &demo = GetParam();
+    std::set<std::string> expected = {"libc.so.6"};
+    if (std::string(demo.program) == "optionTest7") {
+        expected.insert("libminmax.so");
+    }
+    EXPECT_EQ(neededLibraries(programPath(*demo.target, demo.program)), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Demos, DemoNeeds,
+    ::testing::Values(DemoBuild{&arm, "optionTest1"}, DemoBuild{&arm, "optionTest4"},
+                      DemoBuild{&i386, "optionTest1_globals"}, DemoBuild{&x86_64, "optionTest2"},
+                      DemoBuild{&x86_64, "optionTest4"}, DemoBuild{&x86_64, "optionTest5"},
+                      DemoBuild{&x86_64, "optionTest6"}, DemoBuild{&x86_64, "optionTest7"},
+                      DemoBuild{&x86_64, "globalVarOpt"}, DemoBuild{&x86_64, "lowCostOp"}),
+    [](const auto &info) {
+        std::string name = info.param.target->name + "_" + info.param.program;
+        std::replace(name.begin(), name.end(), '-', '_');
+        return name;
+    });
 
 // libminmax.so by name, no search path of its own, every symbol bound at start-up.
 TEST(OptionTest7, NeedsLibminmaxWithoutSearchPathAndBindsNow)

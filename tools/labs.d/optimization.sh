@@ -44,8 +44,8 @@ opt_compile() {
     local base=$dir/$target$level flags
     flags=$(opt_flags "$target")
     # shellcheck disable=SC2086 # the flags are separate words
-    "$(opt_tool "$target" g++)" -std=c++20 $flags "$level" -I"$ROOT/standins/minmax" \
-        -c "$ROOT/optimization/$name.cpp" -o "$base.o"
+    "$(opt_tool "$target" g++)" -std=c++20 -fno-exceptions $flags "$level" \
+        -I"$ROOT/standins/minmax" -c "$ROOT/optimization/$name.cpp" -o "$base.o"
     "$(opt_tool "$target" nm)" -C -S --defined-only "$base.o" > "$base.nm"
     "$(opt_tool "$target" objdump)" -d -r -C --no-show-raw-insn "$base.o" > "$base.dis"
     awk -v symbols="$base.nm" -v target="$target" -f "$ROOT/tools/labs.d/optimization.awk" \
