@@ -161,6 +161,41 @@ TEST_P(ArrayTest, WrongTagIsRefusedByEveryOperationAndChangesNothing)
     handle->magic = ARRAY_MAGIC;
 }
 
+// The operations that take an index, each called with a handle and an index.
+struct IndexedOperation {
+    const char *name;
+    int32_t (*call)(ArrayLibrary &array, ArrayHandle handle, int32_t index);
+};
+
+const IndexedOperation indexedOperations[] = {
+    {"arrayGetAt",
+     [](ArrayLibrary &array, ArrayHandle handle, int32_t index) {
+         void *out = nullptr;
+         return array.getAt(handle, index, &out);
+     }},
+    {"arraySetAt",
+     [](ArrayLibrary &array, ArrayHandle handle, int32_t index) {
+         return array.setAt(handle, index, nullptr);
+     }},
+    {"arrayRemoveAt",
+     [](ArrayLibrary &array, ArrayHandle handle, int32_t index) {
+         return array.removeAt(handle, index);
+     }},
+};
+
+TEST_P(ArrayTest, ABadHandleIsReportedBeforeABadIndex)
+{
+    addElements(3);
+    handle->magic = 0x12345679;
+    for (const IndexedOperation &operation : indexedOperations) {
+        EXPECT_EQ(operation.call(array, handle, 3), ARRAY_ERR_HANDLE)
+            << operation.name << ": wrong tag, index at the length";
+        EXPECT_EQ(operation.call(array, nullptr, -1), ARRAY_ERR_HANDLE)
+            << operation.name << ": null handle, negative index";
+    }
+    handle->magic = ARRAY_MAGIC;
+}
+
 TEST_P(ArrayTest, NullHandleAndNullOutParametersGetANegativeCode)
 {
     void *out = nullptr;

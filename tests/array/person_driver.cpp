@@ -1,6 +1,7 @@
 // Test driver for srh and del: fills an array with the person records named on the
 // command line, runs one operation on this process's standard input, and reports on
-// standard error what it returned, what is left, what it released and what it left unread.
+// standard error what it returned, what is left, what it released and what it left unread,
+// and, only if it happens, where the operation changed the caller's context record.
 //   person_driver LIBRARY.so srh|del [--wrong-tag] [name:age:height ...]
 #include "heap_hook.h"
 #include "person.h"
@@ -34,8 +35,11 @@ int main(int argc, char **argv)
     }
     harness::redirectHeapCalls(module);
 
+    // The caller's own bytes get a pattern in which every byte differs from its neighbours.
     PersonContext context;
-    std::memset(&context, 0xA5, sizeof context.callerMembers);
+    for (size_t i = 0; i < sizeof context.callerMembers; ++i) {
+        context.callerMembers[i] = static_cast<char>(0xA5 ^ i);
+    }
     create(&context.handle);
     bool wrongTag = false;
     for (int i = 3; i < argc; ++i) {
@@ -51,25 +55,37 @@ int main(int argc, char **argv)
     if (wrongTag) {
         context.handle->magic = 0;
     }
+    const PersonContext before = context;
     harness::heapLog() = {};
     const int32_t returned = operation(&context);
     const size_t released = harness::heapLog().released.size();
-    context.handle->magic = ARRAY_MAGIC;
     std::fflush(stdout);
 
+    // The context is the caller's: srh and del only read the handle from it.
+    std::string changed;
+    const auto *was = reinterpret_cast<const unsigned char *>(&before);
+    const auto *is = reinterpret_cast<const unsigned char *>(&context);
+    for (size_t i = 0; i < sizeof context && changed.empty(); ++i) {
+        if (was[i] != is[i]) {
+            changed = "context changed at byte " + std::to_string(i) + "\n";
+        }
+    }
+    const ArrayHandle handle = before.handle;
+    handle->magic = ARRAY_MAGIC;
+
     std::string left;
-    for (int32_t i = 0; i < size(context.handle); ++i) {
+    for (int32_t i = 0; i < size(handle); ++i) {
         void *element = nullptr;
-        getAt(context.handle, i, &element);
+        getAt(handle, i, &element);
         left += std::string(" ") + static_cast<PersonRecord *>(element)->name;
     }
     std::string unread;
     for (int c; (c = std::getchar()) != EOF;) {
         unread += static_cast<char>(c);
     }
-    std::fprintf(stderr, "returned %d\nleft:%s\nreleased %zu\nunread: %s\n", returned,
-                 left.c_str(), released, unread.c_str());
-    destroy(context.handle);
+    std::fprintf(stderr, "returned %d\nleft:%s\nreleased %zu\nunread: %s\n%s", returned,
+                 left.c_str(), released, unread.c_str(), changed.c_str());
+    destroy(handle);
     dlclose(module);
     return 0;
 }

@@ -34,6 +34,8 @@ std::string shown(int i, const std::string &name, const std::string &age, const 
 }
 
 const std::vector<std::string> alphaBetaAlpha = {"alpha:30:170.5", "beta:25:160", "alpha:41:182.25"};
+// For the name Alpha: the same name in other case, the name itself, a longer name it begins.
+const std::vector<std::string> wholeNameAndCase = {"alpha:1:1", "Alpha:2:2", "Alphabet:3:3"};
 
 const PersonCase cases[] = {
     {"SearchEmptyArray", "srh", {}, "alpha\n", prompt, "returned 0\nleft:\nreleased 0\nunread: \n"},
@@ -41,9 +43,10 @@ const PersonCase cases[] = {
      prompt + traced(0, "alpha") + shown(0, "alpha", "30", "170.500000") + traced(1, "beta") +
          traced(2, "alpha") + shown(2, "alpha", "41", "182.250000"),
      "returned 0\nleft: alpha beta alpha\nreleased 0\nunread: \n"},
-    {"SearchIsWholeNameAndCaseSensitive", "srh", {"alpha:1:1", "Alpha:2:2"}, "alph\nAlph",
-     prompt + traced(0, "alpha") + traced(1, "Alpha"),
-     "returned 0\nleft: alpha Alpha\nreleased 0\nunread: Alph\n"},
+    {"SearchIsWholeNameAndCaseSensitive", "srh", wholeNameAndCase, "Alpha\nalpha\n",
+     prompt + traced(0, "alpha") + traced(1, "Alpha") + shown(1, "Alpha", "2", "2.000000") +
+         traced(2, "Alphabet"),
+     "returned 0\nleft: alpha Alpha Alphabet\nreleased 0\nunread: alpha\n\n"},
     {"LastLineWithoutLineBreakKeepsItsLastCharacter", "srh", {"beta:25:160"}, "beta",
      prompt + traced(0, "beta") + shown(0, "beta", "25", "160.000000"),
      "returned 0\nleft: beta\nreleased 0\nunread: \n"},
@@ -60,6 +63,8 @@ const PersonCase cases[] = {
      "returned 0\nleft: beta\nreleased 2\nunread: \n"},
     {"DeleteRemovesAdjacentMatches", "del", {"alpha:1:1", "alpha:2:2", "beta:3:3", "alpha:4:4", "alpha:5:5"},
      "alpha\n", prompt, "returned 0\nleft: beta\nreleased 4\nunread: \n"},
+    {"DeleteIsWholeNameAndCaseSensitive", "del", wholeNameAndCase, "Alpha\nalpha\n", prompt,
+     "returned 0\nleft: alpha Alphabet\nreleased 1\nunread: alpha\n\n"},
     {"DeleteWithoutMatchChangesNothing", "del", alphaBetaAlpha, "gamma\nbeta\n", prompt,
      "returned 0\nleft: alpha beta alpha\nreleased 0\nunread: beta\n\n"},
     {"DeleteWithWrongTagRemovesNothing", "del", {"alpha:30:170.5", "--wrong-tag"}, "alpha\n", prompt,

@@ -25,8 +25,12 @@ std::set<std::string> dynamicSymbols(const std::string &file, bool defined)
     for (const std::string &line : lines(readelf({"--dyn-syms"}, file))) {
         std::istringstream fields(line);
         std::string num, value, size, type, bind, visibility, section, name;
-        if (fields >> num >> value >> size >> type >> bind >> visibility >> section >> name &&
-            bind == "GLOBAL" && (section != "UND") == defined) {
+        if (!(fields >> num >> value >> size >> type >> bind >> visibility >> section >> name)) {
+            continue;
+        }
+        // Weak and unique names are bound across files just like global ones.
+        const bool seenOutside = bind == "GLOBAL" || bind == "WEAK" || bind == "UNIQUE";
+        if (seenOutside && (section != "UND") == defined) {
             names.insert(name.substr(0, name.find('@')));
         }
     }

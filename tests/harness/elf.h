@@ -11,8 +11,9 @@ namespace harness {
 // readelf -W OPTIONS FILE; fails the current test when readelf does.
 std::string readelf(const std::vector<std::string> &options, const std::string &file);
 
-// Global names in the dynamic symbol table (version suffixes dropped): the ones the file
-// defines, or with defined false the ones it takes from elsewhere.
+// Names the dynamic symbol table binds outside the file, global, weak or unique alike
+// (version suffixes dropped): the ones the file defines, or with defined false the ones
+// it takes from elsewhere. A weak definition is exported just as much as a global one.
 std::set<std::string> dynamicSymbols(const std::string &file, bool defined = true);
 
 // The NEEDED entries of the dynamic section.

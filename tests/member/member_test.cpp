@@ -73,7 +73,7 @@ struct MemberCase {
     std::string input;
     std::string transcript; // standard output with the double's call lines
     std::string report;
-    std::string count = ""; // what the double's CheckSize reports instead of the truth
+    std::string answer = ""; // NAME=value: what the double answers instead of the truth
 };
 
 void PrintTo(const MemberCase &c, std::ostream *os)
@@ -197,24 +197,31 @@ const MemberCase deleteCases[] = {
      deletePrompt + size(1) + get(0, "abcdefghijklmnopqrs") + call("RemoveArray 0"), report({}, 1, "next\n")},
 };
 
-// Counts the double reports instead of the truth; the stand-in never does this.
-const MemberCase misreportedCountCases[] = {
+// Answers the double gives instead of the truth; the stand-in never does this.
+const MemberCase doubleAnswerCases[] = {
+    {"JoinPassesOnAPositiveAddResult", "join", {"alpha:111:1.5"}, "beta\n222\n2\n",
+     joinPrompts + call("AddArray beta|222|2"), report({"alpha|111|1.5", "beta|222|2"}, 0, "", "7"),
+     "VECBOX_DOUBLE_ADDED=7"},
+    {"JoinPassesOnANegativeAddResult", "join", {}, "beta\n222\n2\n",
+     joinPrompts + call("AddArray beta|222|2"), report({"beta|222|2"}, 0, "", "-5"),
+     "VECBOX_DOUBLE_ADDED=-5"},
     {"NegativeCountSearchesNothingAndReportsNothing", "search", {"alpha:111:1.5"}, "alpha\n",
-     searchPrompt + size(-1), report({"alpha|111|1.5"}, 0, ""), "-1"},
+     searchPrompt + size(-1), report({"alpha|111|1.5"}, 0, ""), "VECBOX_DOUBLE_COUNT=-1"},
     {"NegativeCountRevisesNothingAndReportsNothing", "revise", {"alpha:111:1.5"}, "alpha\n999\n",
-     revisePrompt + size(-1), report({"alpha|111|1.5"}, 0, "999\n"), "-1"},
+     revisePrompt + size(-1), report({"alpha|111|1.5"}, 0, "999\n"), "VECBOX_DOUBLE_COUNT=-1"},
     {"NegativeCountDeletesNothingAndReportsNothing", "delete", {"alpha:111:1.5"}, "alpha\n",
-     deletePrompt + size(-1), report({"alpha|111|1.5"}, 0, ""), "-1"},
+     deletePrompt + size(-1), report({"alpha|111|1.5"}, 0, ""), "VECBOX_DOUBLE_COUNT=-1"},
     {"UntouchedCountShowsNothing", "show", {"alpha:111:1.5"}, "", call("CheckSize untouched"),
-     report({"alpha|111|1.5"}, 0, ""), "untouched"},
+     report({"alpha|111|1.5"}, 0, ""), "VECBOX_DOUBLE_COUNT=untouched"},
     {"UntouchedCountSearchesNothing", "search", {"alpha:111:1.5"}, "alpha\n",
-     searchPrompt + call("CheckSize untouched") + notFound("alpha"), report({"alpha|111|1.5"}, 0, ""), "untouched"},
+     searchPrompt + call("CheckSize untouched") + notFound("alpha"),
+     report({"alpha|111|1.5"}, 0, ""), "VECBOX_DOUBLE_COUNT=untouched"},
     {"CountPastTheRecordsShowsOnlyTheRecords", "show", {"alpha:111:1.5"}, "",
      size(2) + get(0, "alpha") + shown("alpha", "111", "1.5") + call("GetArray 1 none"),
-     report({"alpha|111|1.5"}, 0, ""), "2"},
+     report({"alpha|111|1.5"}, 0, ""), "VECBOX_DOUBLE_COUNT=2"},
     {"CountPastTheRecordsFindsNothingThere", "delete", {"alpha:111:1.5"}, "beta\n",
      deletePrompt + size(2) + get(0, "alpha") + call("GetArray 1 none") + notFound("beta"),
-     report({"alpha|111|1.5"}, 0, ""), "2"},
+     report({"alpha|111|1.5"}, 0, ""), "VECBOX_DOUBLE_COUNT=2"},
 };
 
 RunResult drive(const MemberCase &c, bool withDouble)
@@ -225,8 +232,8 @@ RunResult drive(const MemberCase &c, bool withDouble)
     options.input = c.input;
     if (withDouble) {
         options.env.push_back("LD_LIBRARY_PATH=" + testProgram("vecbox_double"));
-        if (!c.count.empty()) {
-            options.env.push_back("VECBOX_DOUBLE_COUNT=" + c.count);
+        if (!c.answer.empty()) {
+            options.env.push_back(c.answer);
         }
     }
     return run(testProgram("member_driver"), args, options);
@@ -259,10 +266,11 @@ TEST_P(MemberTest, PrintsExactlyWithTheStandIn)
     EXPECT_TRUE(result.exited(0));
 }
 
-// Only the double can misreport the count.
-class MisreportedCountTest : public ::testing::TestWithParam<MemberCase> {};
+// Only the double can answer other than the truth: a count that is not the number of
+// records, or an AddArray result other than 0.
+class DoubleAnswerTest : public ::testing::TestWithParam<MemberCase> {};
 
-TEST_P(MisreportedCountTest, NeverReadsPastWhatTheCountAllows)
+TEST_P(DoubleAnswerTest, ActsOnTheComponentsAnswer)
 {
     const MemberCase &c = GetParam();
     const RunResult result = drive(c, true);
@@ -277,7 +285,7 @@ INSTANTIATE_TEST_SUITE_P(Show, MemberTest, ::testing::ValuesIn(showCases), title
 INSTANTIATE_TEST_SUITE_P(Search, MemberTest, ::testing::ValuesIn(searchCases), title);
 INSTANTIATE_TEST_SUITE_P(Revise, MemberTest, ::testing::ValuesIn(reviseCases), title);
 INSTANTIATE_TEST_SUITE_P(Delete, MemberTest, ::testing::ValuesIn(deleteCases), title);
-INSTANTIATE_TEST_SUITE_P(Double, MisreportedCountTest, ::testing::ValuesIn(misreportedCountCases), title);
+INSTANTIATE_TEST_SUITE_P(Double, DoubleAnswerTest, ::testing::ValuesIn(doubleAnswerCases), title);
 
 } // namespace
 } // namespace harness

@@ -2,7 +2,8 @@
 // folder, that keeps records like the real one and writes one line per call on standard
 // output, so a caller's prompts and its component calls show up in one transcript.
 // VECBOX_DOUBLE_COUNT makes CheckSize misreport while it records: a number to report,
-// or "untouched" to leave the caller's variable as it was.
+// or "untouched" to leave the caller's variable as it was. VECBOX_DOUBLE_ADDED is the
+// number AddArray answers while it records (0 otherwise); it keeps the record all the same.
 #include "member.h"
 
 #include <cstdio>
@@ -86,7 +87,8 @@ int32_t AddArray(VecBoxHandle handle, void *record)
     auto *member = static_cast<MemberRecord *>(record);
     logCall("AddArray " + describe(member) + note);
     store->records.push_back(member);
-    return 0;
+    const char *answer = recording ? std::getenv("VECBOX_DOUBLE_ADDED") : nullptr;
+    return answer != nullptr ? std::atoi(answer) : 0;
 }
 
 int32_t CheckSize(VecBoxHandle handle, int32_t *count)
