@@ -304,10 +304,15 @@ TEST_P(ArrayHeapTest, GrowthFailureLeavesTheArrayAsItWas)
     EXPECT_EQ(handle->capacity, 32);
 }
 
+// Cases named after the library: libarray_srh.so runs as .../srh.
+auto libraryName = [](const auto &info) {
+    const std::string file = info.param;
+    return file.substr(9, file.find('.') - 9);
+};
 INSTANTIATE_TEST_SUITE_P(BothLibraries, ArrayTest,
-                         ::testing::Values("libarray_srh.so", "libarray_del.so"));
+                         ::testing::Values("libarray_srh.so", "libarray_del.so"), libraryName);
 INSTANTIATE_TEST_SUITE_P(BothLibraries, ArrayHeapTest,
-                         ::testing::Values("libarray_srh.so", "libarray_del.so"));
+                         ::testing::Values("libarray_srh.so", "libarray_del.so"), libraryName);
 
 } // namespace
 } // namespace harness

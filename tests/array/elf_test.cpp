@@ -29,7 +29,8 @@ TEST_P(ElfTest, ExportsExactlyTheArrayOperationsAndItsOwn)
     EXPECT_EQ(dynamicSymbols(file()), expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(BothLibraries, ElfTest, ::testing::Values("srh", "del"));
+INSTANTIATE_TEST_SUITE_P(BothLibraries, ElfTest, ::testing::Values("srh", "del"),
+                         [](const auto &info) { return std::string(info.param); });
 
 } // namespace
 } // namespace harness
