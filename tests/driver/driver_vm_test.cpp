@@ -253,7 +253,8 @@ TEST(LabsVm, PipedScriptShowsItsTranscriptAndEndsWithItsLastCommandsStatus)
                                      "    kernel: Device has been opened...\n"
                                      "    kernel: 12 data >>> hello\n"
                                      "    kernel: Device has been closed...\n");
-    EXPECT_TRUE(run.err.ends_with("\nvmlab: the guest's run ended with exit status 1\n")) << run.err;
+    EXPECT_TRUE(run.err.ends_with("\nvmlab: the guest's run ended with exit status 1\n"))
+        << run.err;
     EXPECT_EQ(lines(run.err).size(), 3u) << run.err; // what runs, the boot's progress, the status
 }
 
@@ -281,7 +282,8 @@ TEST(LabsVm, HangupStopsTheVmAndRemovesItsFiles)
         echo "left: $(ls -A "$1/tmp")"
         echo "running: $(ps -o comm= -s $labs)"
     )sh";
-    const RunResult run = harness::run("sh", {"-c", script, source("labs"), scratch.path.string()}, options);
+    const RunResult run =
+        harness::run("sh", {"-c", script, source("labs"), scratch.path.string()}, options);
     EXPECT_EQ(run.out, "status 129\nleft: \nrunning: \n") << run.err;
 }
 
@@ -310,15 +312,17 @@ TEST_P(LabsVmFetch, FailedDownloadSaysWhatToDo)
     const RunResult fetch = harness::run(source("vmlab/fetch-kernel"), {}, options);
     EXPECT_TRUE(fetch.exited(1));
     EXPECT_EQ(fetch.out, "");
-    EXPECT_EQ(fetch.err, "vmlab: fetching " + package + " (kernel image only, not installed) ...\n" +
+    EXPECT_EQ(fetch.err, "vmlab: fetching " + package +
+                             " (kernel image only, not installed) ...\n" +
                              "vmlab: could not download " + package + " from the package archive" +
                              GetParam().second + "\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(
     LabsVm, LabsVmFetch,
-    ::testing::Values(FetchCase{"1000", "\nvmlab: refresh the package lists with 'sudo apt-get update'"
-                                        " (as root: 'apt-get update') and try again"},
+    ::testing::Values(FetchCase{"1000",
+                                "\nvmlab: refresh the package lists with 'sudo apt-get update'"
+                                " (as root: 'apt-get update') and try again"},
                       FetchCase{"0", ", even with freshly updated package lists"}),
     [](const auto &info) { return std::string(info.param.first) == "0" ? "root" : "user"; });
 
