@@ -185,6 +185,12 @@ INSTANTIATE_TEST_SUITE_P(
         Piece{"twelveBytesRefused", std::string("write(3, \"123456789012\", 12) = -1 EINVAL 22 (Invalid argument)\n")},
         Piece{"ddWritesElevenBytes", std::string("    kernel: data >>> ABCDEFGHIJK\n")},
         Piece{"ddSeesEndOfFile", std::string("qb-vm# dd if=/dev/qb bs=11 count=1 | od -c\n0+0 records in\n")},
+        Piece{"headIsRefused", std::string("as \"Input/output error\":\n"
+                                           "qb-vm# head -c 11 /dev/qb | od -c\n"
+                                           "head: /dev/qb: Input/output error\n"
+                                           "0000000\n"
+                                           "    kernel: Device has been opened...\n"
+                                           "    kernel: 4096 data >>> ABCDEFGHIJK\n")},
         Piece{"ioctls", std::string("ioctl(3, 0x4101) = 0\n"
                                         "ioctl(3, 0x4102) = 0\n"
                                         "ioctl(3, 0x4103) = -1 ENOTTY 25 (Inappropriate ioctl for device)\n"
