@@ -1,12 +1,15 @@
 // Boots the lab's virtual machine once with the qb_ioctl scenarios (qb_guest_test) and checks
 // that the run ended with its marker, that each scenario ran and passed, and that the kernel
 // log holds no warning from the moment the module was first loaded. FrontDoorSession runs
-// `./labs run qb_ioctl` (its own boot) and checks the session it shows.
+// `./labs run qb_ioctl` (its own boot) and checks the session it shows; LabsVm runs scripts
+// through `./labs vm` and fetches the kernel image on a machine that cannot.
 #include "run_process.h"
 
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -46,8 +49,9 @@ const VmRun &vmRun()
     return run;
 }
 
-// What the run printed, and on a failure the console and kernel log the lab shows.
-std::string shown(const VmRun &run) { return run.boot.out + run.boot.err; }
+// What the run printed (the console and kernel log too, when the VM itself failed), and
+// the kernel log.
+std::string shown(const VmRun &run) { return run.boot.out + run.boot.err + run.kernelLog; }
 
 TEST(DriverVm, GuestRunEndsWithItsMarkerAndEveryScenarioPassed)
 {
@@ -181,6 +185,12 @@ INSTANTIATE_TEST_SUITE_P(
         Piece{"twelveBytesRefused", std::string("write(3, \"123456789012\", 12) = -1 EINVAL 22 (Invalid argument)\n")},
         Piece{"ddWritesElevenBytes", std::string("    kernel: data >>> ABCDEFGHIJK\n")},
         Piece{"ddSeesEndOfFile", std::string("qb-vm# dd if=/dev/qb bs=11 count=1 | od -c\n0+0 records in\n")},
+        Piece{"headIsRefused", std::string("as \"Input/output error\":\n"
+                                           "qb-vm# head -c 11 /dev/qb | od -c\n"
+                                           "head: /dev/qb: Input/output error\n"
+                                           "0000000\n"
+                                           "    kernel: Device has been opened...\n"
+                                           "    kernel: 4096 data >>> ABCDEFGHIJK\n")},
         Piece{"ioctls", std::string("ioctl(3, 0x4101) = 0\n"
                                         "ioctl(3, 0x4102) = 0\n"
                                         "ioctl(3, 0x4103) = -1 ENOTTY 25 (Inappropriate ioctl for device)\n"
@@ -192,6 +202,135 @@ INSTANTIATE_TEST_SUITE_P(
                                         "    kernel: Device has been closed...\n")},
         Piece{"unload", std::string("qb-vm# rmmod qb_ioctl\n    kernel: The module is down...\n")}),
     [](const auto &info) { return std::string(info.param.first); });
+
+// A scratch folder of its own, removed at the end.
+struct Scratch {
+    std::filesystem::path path;
+    Scratch()
+    {
+        std::string name = (std::filesystem::temp_directory_path() / "labs-vm-XXXXXX").string();
+        path = mkdtemp(name.data());
+    }
+    ~Scratch() { std::filesystem::remove_all(path); }
+};
+
+RunOptions labsOptions()
+{
+    RunOptions options;
+    options.env = {"LABS_NO_BUILD=1", std::string("LABS_BUILD_DIR=") + LABS_BIN_DIR + "/.."};
+    options.timeout = std::chrono::seconds(240);
+    options.checkSanitizers = false;
+    return options;
+}
+
+// A failing script still shows its whole transcript (every command run, multi-line ones
+// whole), ends with its last command's status as sh would end it, and says so in a line,
+// with no boot or kernel log.
+TEST(LabsVm, PipedScriptShowsItsTranscriptAndEndsWithItsLastCommandsStatus)
+{
+    RunOptions options = labsOptions();
+    options.input = "qbctl /dev/qb read eleven 2>/dev/null\n"
+                    "for text in abc hello; do\n"
+                    "  echo -n $text > /dev/qb\n"
+                    "done\n"
+                    "qbctl /dev/qb read 12\n";
+    const RunResult run = harness::run(source("labs"), {"vm"}, options);
+    EXPECT_TRUE(run.exited(1)) << run.out << run.err;
+    const std::size_t start = run.out.find("qb-vm# qbctl /dev/qb read eleven");
+    ASSERT_NE(start, std::string::npos) << run.out << run.err;
+    EXPECT_EQ(run.out.substr(start), "qb-vm# qbctl /dev/qb read eleven 2>/dev/null\n"
+                                     "(exit status 2)\n"
+                                     "qb-vm# for text in abc hello; do\n"
+                                     ">   echo -n $text > /dev/qb\n"
+                                     "> done\n"
+                                     "    kernel: Device has been opened...\n"
+                                     "    kernel: data >>> abc\n"
+                                     "    kernel: Device has been closed...\n"
+                                     "    kernel: Device has been opened...\n"
+                                     "    kernel: data >>> hello\n"
+                                     "    kernel: Device has been closed...\n"
+                                     "qb-vm# qbctl /dev/qb read 12\n"
+                                     "open(\"/dev/qb\", O_RDWR) = 3\n"
+                                     "read(3, buf, 12) = -1 EINVAL 22 (Invalid argument)\n"
+                                     "  buf: \"############\"\n"
+                                     "  hex: 23 23 23 23 23 23 23 23 23 23 23 23\n"
+                                     "close(3) = 0\n"
+                                     "(exit status 1)\n"
+                                     "    kernel: Device has been opened...\n"
+                                     "    kernel: 12 data >>> hello\n"
+                                     "    kernel: Device has been closed...\n");
+    EXPECT_TRUE(run.err.ends_with("\nvmlab: the guest's run ended with exit status 1\n"))
+        << run.err;
+    EXPECT_EQ(lines(run.err).size(), 3u) << run.err; // what runs, the boot's progress, the status
+}
+
+// A closed terminal sends HUP to the programs in its foreground: the VM is stopped and no
+// file is left behind. The script starts ./labs vm in a session of its own, waits for qemu
+// to write its console, hangs the session up and reports what is left.
+TEST(LabsVm, HangupStopsTheVmAndRemovesItsFiles)
+{
+    const Scratch scratch;
+    std::filesystem::create_directory(scratch.path / "tmp");
+    RunOptions options = labsOptions();
+    options.env.push_back("TMPDIR=" + (scratch.path / "tmp").string());
+    const std::string script = R"sh(
+        echo 'qbctl /dev/qb read 11' >"$1/input"
+        setsid "$0" vm <"$1/input" >/dev/null 2>&1 &
+        labs=$!
+        tries=0
+        until ls "$1"/tmp/*/console.log >/dev/null 2>&1 || [ $tries -ge 1200 ]; do
+            sleep 0.1
+            tries=$((tries + 1))
+        done
+        kill -HUP -$labs
+        wait $labs
+        echo "status $?"
+        echo "left: $(ls -A "$1/tmp")"
+        echo "running: $(ps -o comm= -s $labs)"
+    )sh";
+    const RunResult run =
+        harness::run("sh", {"-c", script, source("labs"), scratch.path.string()}, options);
+    EXPECT_EQ(run.out, "status 129\nleft: \nrunning: \n") << run.err;
+}
+
+// As someone other than root, a download that fails (stale package lists, say) tells what
+// to run; as root, the lists were refreshed already. apt-get and id are stand-ins here.
+using FetchCase = std::pair<const char *, std::string>; // id -u's answer, the last line said
+
+class LabsVmFetch : public ::testing::TestWithParam<FetchCase> {};
+
+TEST_P(LabsVmFetch, FailedDownloadSaysWhatToDo)
+{
+    const Scratch scratch;
+    const auto stub = [&](const char *name, const std::string &body) {
+        const std::filesystem::path file = scratch.path / name;
+        std::ofstream(file) << "#!/bin/sh\n" << body;
+        std::filesystem::permissions(file, std::filesystem::perms::owner_all);
+    };
+    stub("apt-get", "for arg; do [ \"$arg\" = update ] && exit 0; done\nexit 100\n");
+    stub("id", std::string("[ \"$1\" = -u ] && echo ") + GetParam().first + " || echo student\n");
+    RunOptions options;
+    options.env = {"PATH=" + scratch.path.string() + ":" + std::getenv("PATH"),
+                   "VMLAB_CACHE=" + (scratch.path / "cache").string()};
+    const RunResult release = harness::run(source("vmlab/kernel-version"));
+    ASSERT_TRUE(release.exited(0)) << release.err;
+    const std::string package = "linux-image-" + release.out.substr(0, release.out.find('\n'));
+    const RunResult fetch = harness::run(source("vmlab/fetch-kernel"), {}, options);
+    EXPECT_TRUE(fetch.exited(1));
+    EXPECT_EQ(fetch.out, "");
+    EXPECT_EQ(fetch.err, "vmlab: fetching " + package +
+                             " (kernel image only, not installed) ...\n" +
+                             "vmlab: could not download " + package + " from the package archive" +
+                             GetParam().second + "\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    LabsVm, LabsVmFetch,
+    ::testing::Values(FetchCase{"1000",
+                                "\nvmlab: refresh the package lists with 'sudo apt-get update'"
+                                " (as root: 'apt-get update') and try again"},
+                      FetchCase{"0", ", even with freshly updated package lists"}),
+    [](const auto &info) { return std::string(info.param.first) == "0" ? "root" : "user"; });
 
 } // namespace
 } // namespace harness

@@ -104,6 +104,22 @@ TEST(Typist, EndsTheInputForAProgramThatReadsToTheEnd)
     EXPECT_TRUE(result.exited(0));
 }
 
+// ./labs vm with the keyboard as input but its output going elsewhere can give neither the
+// VM's shell nor a script worth waiting for: it says so at once, before building or booting.
+TEST(FrontDoor, VmWithOnlyItsInputOnATerminalSaysWhatWorksInstead)
+{
+    RunOptions options;
+    options.env = {"LABS_NO_BUILD=1", std::string("LABS_BUILD_DIR=") + LABS_BIN_DIR + "/.."};
+    const RunResult result =
+        run(std::string(LABS_BIN_DIR) + "/../tools/typist",
+            {"sh", "-c", "\"$0\" vm >/dev/null; echo \"exit status $?\"", source("labs")}, options);
+    EXPECT_EQ(result.out,
+              "labs vm: the shell needs standard output on the terminal too; for a script,"
+              " give its lines on standard input (./labs vm < FILE > OUTPUT)\n"
+              "exit status 2\n")
+        << visible(result.out);
+}
+
 TEST(FrontDoor, UnknownNamesAndCommandsAreRefused)
 {
     const RunResult unknown = labs({"run", "no_such_example"});

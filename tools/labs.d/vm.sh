@@ -2,21 +2,36 @@
 # qemu) with qb_ioctl loaded, its node /dev/qb made and the client qbctl at hand.
 HELP+="
   vm           a shell in a small VM (Debian's kernel under qemu) with qb_ioctl loaded;
-               with standard input not a terminal, runs its lines there as a script"
+               with standard input not a terminal, runs its lines there as a script and
+               shows each command, its output and the kernel log lines it caused; the
+               exit status is the script's (its last command's, as with sh)"
 
 cmd_vm() {
-    build
     local build_dir=${LABS_BUILD_DIR:-$BUILD/default}
     if [[ -t 0 && -t 1 ]]; then
+        build
         "$ROOT/vmlab/boot" --shell --build "$build_dir"
         return
     fi
-    echo "labs vm: not on a terminal, so there is no interactive shell:" \
-        "the lines of standard input run as a script in the VM, shown as they are read." >&2
-    local script status=0
-    script=$(mktemp)
-    { printf '#!/bin/sh\n. /lab/lab.sh\nqb_up || exit 1\nset -v\n'; cat; } >"$script"
-    "$ROOT/vmlab/boot" --run "$script" --build "$build_dir" || status=$?
-    rm -f "$script"
+    # Typed lines would run only once Ctrl-D ends them, their output going elsewhere: not
+    # what anyone at a terminal expects, so say what works instead.
+    if [[ -t 0 ]]; then
+        echo "labs vm: the shell needs standard output on the terminal too; for a script," \
+            "give its lines on standard input (./labs vm < FILE > OUTPUT)" >&2
+        return 2
+    fi
+    build
+    echo "labs vm: standard input is not a terminal: its lines run as a script in the VM;" \
+        "the transcript follows once the VM is off." >&2
+    local status=0
+    vm_folder=$(mktemp -d)
+    # Removed however this ends: a closed terminal (HUP) or Ctrl-C included.
+    trap 'rm -rf "$vm_folder"' EXIT
+    trap 'exit 129' HUP
+    trap 'exit 130' INT
+    trap 'exit 143' TERM
+    cat >"$vm_folder/lines"
+    "$ROOT/vmlab/boot" --run "$ROOT/vmlab/guest/script" --add "$vm_folder/lines" \
+        --build "$build_dir" || status=$?
     return "$status"
 }

@@ -7,10 +7,15 @@ new_log() {
     log_seen=$(dmesg | wc -l)
 }
 
+# Shows a command as typed: the lines after its first behind "> ", as the shell prompts.
+show_command() {
+    printf '%s\n' "$*" | sed '1s/^/qb-vm# /;2,$s/^/> /'
+}
+
 # Shows a command as typed, runs it, then shows its exit status (when not 0) and the kernel
 # log lines it caused. Returns the command's status.
 step() {
-    echo "qb-vm# $*"
+    show_command "$*"
     eval "$*"
     step_status=$?
     [ "$step_status" = 0 ] || echo "(exit status $step_status)"
