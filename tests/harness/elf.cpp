@@ -61,4 +61,39 @@ std::set<std::string> startUpTags(const std::string &file)
     return found;
 }
 
+std::set<std::string> definedFunctions(const std::string &file)
+{
+    std::set<std::string> names;
+    for (const std::string &line : lines(readelf({"-s", "-C"}, file))) {
+        std::istringstream fields(line);
+        std::string num, value, size, type, bind, visibility, section, name;
+        if (fields >> num >> value >> size >> type >> bind >> visibility >> section &&
+            type == "FUNC" && section != "UND" && std::getline(fields >> std::ws, name)) {
+            names.insert(name.substr(0, name.find('(')));
+        }
+    }
+    return names;
+}
+
+// readelf shows an attribute as "<offset> DW_AT_name : (form) ...: value"; the value
+// follows the last ": " (a path or a producer holds none).
+std::vector<CompileUnit> compileUnits(const std::string &file)
+{
+    std::vector<CompileUnit> units;
+    for (const std::string &line :
+         lines(readelf({"--debug-dump=info", "--dwarf-depth=1"}, file))) {
+        auto value = [&line] { return line.substr(line.rfind(": ") + 2); };
+        if (line.find("(DW_TAG_compile_unit)") != std::string::npos) {
+            units.emplace_back();
+        } else if (units.empty()) {
+            continue;
+        } else if (line.find(" DW_AT_name ") != std::string::npos) {
+            units.back().source = value();
+        } else if (line.find(" DW_AT_producer ") != std::string::npos) {
+            units.back().producer = value();
+        }
+    }
+    return units;
+}
+
 } // namespace harness

@@ -1,5 +1,6 @@
 // What readelf says about a built file: its output for given options, the symbols of
-// its dynamic table, the libraries it needs and any start-up code it carries.
+// its dynamic table, the libraries it needs, any start-up code it carries, the functions
+// it defines and the compile units its debug information records.
 #pragma once
 
 #include <set>
@@ -21,5 +22,17 @@ std::set<std::string> neededLibraries(const std::string &file);
 
 // The dynamic-section tags that run code at load or unload (INIT, FINI, INIT_ARRAY, ...).
 std::set<std::string> startUpTags(const std::string &file);
+
+// Functions defined in the file's symbol tables, local ones included, by their plain
+// (demangled) names without parameters: "swap" for swap(int*, int*).
+std::set<std::string> definedFunctions(const std::string &file);
+
+// Each compile unit of the file's debug information: the source it was compiled from and
+// its producer, the compiler with the options that matter for code generation.
+struct CompileUnit {
+    std::string source;
+    std::string producer;
+};
+std::vector<CompileUnit> compileUnits(const std::string &file);
 
 } // namespace harness

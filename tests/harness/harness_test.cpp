@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 
 namespace harness {
@@ -86,6 +87,29 @@ TEST(Harness, SurvivesAProgramThatIgnoresItsInput)
     options.input = std::string(1 << 20, 'x');
     const RunResult result = run("true", {}, options);
     EXPECT_TRUE(result.exited(0));
+}
+
+TEST(Harness, SendsStandardOutputToAGivenFile)
+{
+    RunOptions options;
+    options.outputFile = ::testing::TempDir() + "harness_output";
+    const RunResult result = shell("echo out; echo err >&2", options);
+    std::ifstream file(options.outputFile);
+    std::string written;
+    std::getline(file, written, '\0');
+    EXPECT_EQ(written, "out\n");
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, "err\n");
+}
+
+// cat's copy of each line follows the terminal's echo of it, so the second line was typed
+// only after the first had been read; asking once more after the last line stops cat.
+TEST(Harness, TypesEachLineOnlyWhenTheProgramWaitsForOne)
+{
+    const RunResult result = runTyped("cat", {}, {"one", "two"});
+    EXPECT_EQ(result.out, "one\none\ntwo\ntwo\n") << visible(result.out);
+    EXPECT_TRUE(result.stopped);
+    EXPECT_EQ(result.signal, SIGKILL);
 }
 
 } // namespace

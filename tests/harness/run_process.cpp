@@ -9,10 +9,13 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <fstream>
 #include <poll.h>
+#include <pty.h>
 #include <stdexcept>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 extern char **environ;
@@ -74,6 +77,58 @@ bool hasSanitizerReport(const std::string &err)
            err.find("runtime error: ") != std::string::npos;
 }
 
+// Starts argv[0] (looked up in PATH) with the given descriptors as its standard input,
+// output and error, in its own process group, so that a stop reaches wrappers and what
+// they started. Throws when it cannot be started.
+pid_t start(const std::vector<std::string> &argv, const RunOptions &options, int in, int out,
+            int err)
+{
+    std::vector<std::string> envp = mergedEnvironment(options.env);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, in, 0);
+    if (options.outputFile.empty()) {
+        posix_spawn_file_actions_adddup2(&actions, out, 1);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, 1, options.outputFile.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    }
+    posix_spawn_file_actions_adddup2(&actions, err, 2);
+    if (!options.workingDir.empty()) {
+        posix_spawn_file_actions_addchdir_np(&actions, options.workingDir.c_str());
+    }
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF);
+    posix_spawnattr_setpgroup(&attributes, 0);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+
+    pid_t pid = -1;
+    std::vector<std::string> args = argv;
+    std::vector<char *> argvPointers = pointers(args);
+    std::vector<char *> envPointers = pointers(envp);
+    const int spawnError = posix_spawnp(&pid, args[0].c_str(), &actions, &attributes,
+                                        argvPointers.data(), envPointers.data());
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    if (spawnError != 0) {
+        throw std::runtime_error("cannot start " + args[0] + ": " + std::strerror(spawnError));
+    }
+    return pid;
+}
+
+void setStatus(RunResult &result, int wstatus)
+{
+    if (WIFEXITED(wstatus)) {
+        result.status = WEXITSTATUS(wstatus);
+    } else if (WIFSIGNALED(wstatus)) {
+        result.signal = WTERMSIG(wstatus);
+    }
+}
+
 } // namespace
 
 RunResult run(const std::string &program, const std::vector<std::string> &args,
@@ -85,44 +140,20 @@ RunResult run(const std::string &program, const std::vector<std::string> &args,
     std::vector<std::string> argv = options.prefix;
     argv.push_back(program);
     argv.insert(argv.end(), args.begin(), args.end());
-    std::vector<std::string> envp = mergedEnvironment(options.env);
 
     Pipe in = makePipe(), out = makePipe(), err = makePipe();
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, in.read, 0);
-    posix_spawn_file_actions_adddup2(&actions, out.write, 1);
-    posix_spawn_file_actions_adddup2(&actions, err.write, 2);
-    if (!options.workingDir.empty()) {
-        posix_spawn_file_actions_addchdir_np(&actions, options.workingDir.c_str());
-    }
-    // Its own process group, so that a stop reaches wrappers and what they started.
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF);
-    posix_spawnattr_setpgroup(&attributes, 0);
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGPIPE);
-    posix_spawnattr_setsigdefault(&attributes, &defaults);
-
     pid_t pid = -1;
-    std::vector<char *> argvPointers = pointers(argv);
-    std::vector<char *> envPointers = pointers(envp);
-    const int spawnError = posix_spawnp(&pid, argv[0].c_str(), &actions, &attributes,
-                                        argvPointers.data(), envPointers.data());
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
+    try {
+        pid = start(argv, options, in.read, out.write, err.write);
+    } catch (...) {
+        for (int *fd : {&in.read, &in.write, &out.read, &out.write, &err.read, &err.write}) {
+            closeFd(*fd);
+        }
+        throw;
+    }
     closeFd(in.read);
     closeFd(out.write);
     closeFd(err.write);
-    if (spawnError != 0) {
-        closeFd(in.write);
-        closeFd(out.read);
-        closeFd(err.read);
-        throw std::runtime_error("cannot start " + argv[0] + ": " + std::strerror(spawnError));
-    }
 
     // Feeding input must never block: a program busy writing output would wait for us.
     fcntl(in.write, F_SETFL, fcntl(in.write, F_GETFL) | O_NONBLOCK);
@@ -197,11 +228,7 @@ RunResult run(const std::string &program, const std::vector<std::string> &args,
         }
         usleep(2000);
     }
-    if (WIFEXITED(wstatus)) {
-        result.status = WEXITSTATUS(wstatus);
-    } else if (WIFSIGNALED(wstatus)) {
-        result.signal = WTERMSIG(wstatus);
-    }
+    setStatus(result, wstatus);
     if (options.checkSanitizers && hasSanitizerReport(result.err)) {
         ADD_FAILURE() << "sanitizer report from " << program << ":\n" << result.err;
     }
@@ -213,6 +240,147 @@ RunResult runWithInput(const std::string &program, const std::string &input)
     RunOptions options;
     options.input = input;
     return run(program, {}, options);
+}
+
+namespace {
+
+// A terminal that echoes and hands over whole lines, and changes no byte on the way.
+termios plainTerminal()
+{
+    termios settings{};
+    settings.c_cflag = CS8 | CREAD;
+    settings.c_lflag = ICANON | ECHO;
+    settings.c_cc[VEOF] = 4;
+    settings.c_cc[VMIN] = 1;
+    cfsetispeed(&settings, B38400);
+    cfsetospeed(&settings, B38400);
+    return settings;
+}
+
+// Whether the process is in a read of its standard input (x86-64: system call 0 with first
+// argument 0), and how many reads it had completed before that one. The count tells a new
+// read from the one just answered, which still shows until the process runs again. It is
+// taken before and after the look at the system call and must not change in between:
+// otherwise a read that ended meanwhile could be taken for the one seen.
+struct ReadState {
+    long completed = -1;
+    bool waiting = false;
+};
+
+long completedReads(const std::string &proc)
+{
+    std::ifstream io(proc + "/io");
+    for (std::string line; std::getline(io, line);) {
+        if (line.starts_with("syscr: ")) {
+            return std::stol(line.substr(7));
+        }
+    }
+    return -1;
+}
+
+ReadState readState(pid_t pid)
+{
+    const std::string proc = "/proc/" + std::to_string(pid);
+    ReadState state;
+    state.completed = completedReads(proc);
+    std::ifstream syscall(proc + "/syscall");
+    std::string call;
+    std::getline(syscall, call);
+    state.waiting = state.completed >= 0 && call.starts_with("0 0x0 ") &&
+                    completedReads(proc) == state.completed;
+    return state;
+}
+
+void type(int terminal, const std::string &text)
+{
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::write(terminal, text.data() + done, text.size() - done);
+        if (n < 0 && errno != EINTR && errno != EAGAIN) {
+            ADD_FAILURE() << "typing at the terminal: " << std::strerror(errno);
+            return;
+        }
+        done += n > 0 ? static_cast<std::size_t>(n) : 0;
+    }
+}
+
+} // namespace
+
+RunResult runTyped(const std::string &program, const std::vector<std::string> &args,
+                   const std::vector<std::string> &answers, const RunOptions &options)
+{
+    int terminal = -1, side = -1;
+    termios settings = plainTerminal();
+    if (openpty(&terminal, &side, nullptr, &settings, nullptr) != 0) {
+        throw std::runtime_error(std::string("openpty: ") + std::strerror(errno));
+    }
+    fcntl(terminal, F_SETFD, FD_CLOEXEC);
+    fcntl(side, F_SETFD, FD_CLOEXEC);
+    std::vector<std::string> argv = {program};
+    argv.insert(argv.end(), args.begin(), args.end());
+    RunOptions terminalOnly = options;
+    terminalOnly.outputFile.clear();
+    pid_t pid = -1;
+    try {
+        pid = start(argv, terminalOnly, side, side, side);
+    } catch (...) {
+        closeFd(terminal);
+        closeFd(side);
+        throw;
+    }
+    closeFd(side);
+    fcntl(terminal, F_SETFL, fcntl(terminal, F_GETFL) | O_NONBLOCK);
+
+    RunResult result;
+    char buffer[4096];
+    // Takes what the terminal shows; false once nothing can come any more.
+    auto show = [&] {
+        for (;;) {
+            const ssize_t n = ::read(terminal, buffer, sizeof buffer);
+            if (n > 0) {
+                result.out.append(buffer, static_cast<std::size_t>(n));
+            } else {
+                return n < 0 && (errno == EAGAIN || errno == EINTR);
+            }
+        }
+    };
+    const auto deadline = std::chrono::steady_clock::now() + options.timeout;
+    std::size_t next = 0;
+    long answered = -1; // reads completed when the last answer was typed
+    int wstatus = 0;
+    for (;;) {
+        show();
+        if (waitpid(pid, &wstatus, WNOHANG) == pid) {
+            break;
+        }
+        const ReadState state = readState(pid);
+        const bool asking = state.waiting && state.completed != answered;
+        const bool late = std::chrono::steady_clock::now() >= deadline;
+        if (late || (asking && next == answers.size())) {
+            (late ? result.timedOut : result.stopped) = true;
+            kill(-pid, SIGKILL);
+            waitpid(pid, &wstatus, 0);
+            break;
+        }
+        if (asking) {
+            type(terminal, answers[next++] + "\n");
+            answered = state.completed;
+        }
+        pollfd watch = {terminal, POLLIN, 0};
+        poll(&watch, 1, 1);
+    }
+    // What the program wrote before it ended is still to be read; then the terminal is
+    // closed on its side.
+    while (show() && std::chrono::steady_clock::now() < deadline) {
+        pollfd watch = {terminal, POLLIN, 0};
+        poll(&watch, 1, 100);
+    }
+    closeFd(terminal);
+    setStatus(result, wstatus);
+    if (options.checkSanitizers && hasSanitizerReport(result.out)) {
+        ADD_FAILURE() << "sanitizer report from " << program << ":\n" << result.out;
+    }
+    return result;
 }
 
 std::string bin(const std::string &name)

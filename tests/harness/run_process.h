@@ -20,6 +20,7 @@ struct RunOptions {
     int stopSignal = SIGTERM;
     std::size_t outputLimit = 64u << 20; // a runaway program is stopped past this much output
     bool checkSanitizers = true;        // fail the current test when a sanitizer reports on stderr
+    std::string outputFile; // non-empty: standard output goes to this file (e.g. /dev/full)
 };
 
 struct RunResult {
@@ -39,6 +40,15 @@ RunResult run(const std::string &program, const std::vector<std::string> &args =
 
 // Shorthand for the common case: a program given only its standard input.
 RunResult runWithInput(const std::string &program, const std::string &input);
+
+// Runs program on a pseudo-terminal that echoes and translates nothing, and types each of
+// answers (with a line break) only once the program is blocked reading its standard input,
+// as told by /proc/PID/syscall (so for native x86-64 programs only, not under an emulator).
+// out is then the transcript a person sees: each answer right where it was asked for,
+// standard error mixed in; err stays empty. A program that asks once more after the last
+// answer is killed (stopped). Of options, env, workingDir and timeout apply.
+RunResult runTyped(const std::string &program, const std::vector<std::string> &args,
+                   const std::vector<std::string> &answers, const RunOptions &options = {});
 
 // Where the built deliverables are.
 std::string bin(const std::string &name);     // build/<preset>/bin/NAME

@@ -1,9 +1,12 @@
-// What a user cannot see in the output: the file formats of the cross-built programs,
-// optionTest7's dynamic section, and that optionTest5 calls no logarithm at run time.
+// What a user cannot see in the output: how every deliverable was built (from its own
+// sources only, without optimisation, with its named functions), the file formats of the
+// cross-built programs, optionTest7's dynamic section, and that optionTest5 calls no
+// logarithm at run time.
 #include "elf.h"
 #include "targets.h"
 
 #include <algorithm>
+#include <cctype>
 #include <set>
 #include <sstream>
 #include <string>
@@ -46,6 +49,102 @@ std::vector<Symbol> symbols(const std::string &file)
     }
     return result;
 }
+
+// The sanitized build links the sanitizer's own start-up code into every program: what it
+// builds is no deliverable, and these checks are for the other builds only.
+#if !LABS_SANITIZED
+
+struct Deliverable {
+    std::string file;                 // the built program or library
+    std::vector<std::string> sources; // of the source tree: exactly its compile units
+    std::set<std::string> functions = {}; // its own functions, defined in it
+};
+
+// Its place in the build folder, e.g. default/bin/bigstr.
+std::string builtAs(const Deliverable &d)
+{
+    return d.file.substr(d.file.rfind("/build/") + 7);
+}
+
+void PrintTo(const Deliverable &d, std::ostream *out)
+{
+    *out << builtAs(d);
+}
+
+// A program of the console exercises, built from the source of its name.
+Deliverable exercise(const std::string &name, std::set<std::string> functions = {})
+{
+    return {programPath(x86_64, name), {"exercises/" + name + ".cpp"}, functions};
+}
+
+Deliverable demo(const Target &target, const std::string &name,
+                 std::set<std::string> functions = {})
+{
+    return {programPath(target, name), {"optimization/" + name + ".cpp"}, functions};
+}
+
+const std::vector<Deliverable> deliverables = {
+    {lib("libarray_srh.so"), {"array/array.cpp", "array/srh.cpp"}},
+    {lib("libarray_del.so"), {"array/array.cpp", "array/del.cpp"}},
+    {lib("libmember.so"), {"member/member.cpp"}},
+    {programPath(x86_64, "ex04-2"), {"ipc/ex04-2.cpp"}},
+    {programPath(x86_64, "main_read_write"),
+     {"exercises/main.cpp", "exercises/read.cpp", "exercises/write.cpp"}},
+    exercise("bigstr"), exercise("mygets", {"mygets"}), exercise("caseconv"),
+    exercise("c_src_146"), exercise("funcPtrBasic2", {"fp_op", "add", "sub"}),
+    exercise("c_src_209"), exercise("c_src_76"), exercise("c_src_310"),
+    exercise("funcPtrBasic1", {"memAlloc"}), exercise("c_src_236"), exercise("c_src_266"),
+    exercise("c_src_254", {"swap"}), exercise("c_src_64"), exercise("memory-alloc2"),
+    exercise("c_src_103"), exercise("c_src_244"), exercise("c_src_58"), exercise("c_src_40"),
+    exercise("c_src_89"), exercise("c_src_87"), exercise("c_src_62"), exercise("c_src_295"),
+    exercise("c_src_39"), exercise("c_src_35"), exercise("c_src_159"), exercise("c_src_108"),
+    exercise("c_src_174"), exercise("c_src_161"),
+    demo(i386, "optionTest1_globals"), demo(arm, "optionTest1"), demo(x86_64, "optionTest2"),
+    demo(x86_64, "optionTest4"), demo(arm, "optionTest4"), demo(x86_64, "optionTest5"),
+    demo(x86_64, "optionTest6"), demo(x86_64, "optionTest7"),
+    demo(x86_64, "globalVarOpt", {"f1", "f2"}), demo(x86_64, "lowCostOp"),
+};
+
+class Build : public ::testing::TestWithParam<Deliverable>
+{
+};
+
+// The debug information names every source compiled into the file and the options used;
+// the symbol tables name the functions.
+TEST_P(Build, FromItsOwnSourcesWithoutOptimisationDefiningItsNamedFunctions)
+{
+    const Deliverable &d = GetParam();
+    std::vector<std::string> compiled, expected;
+    for (const CompileUnit &unit : compileUnits(d.file)) {
+        compiled.push_back(unit.source);
+        std::istringstream options(unit.producer);
+        for (std::string option; options >> option;) {
+            EXPECT_FALSE(option.starts_with("-O") && option != "-O0")
+                << unit.source << " compiled with " << option << ": " << unit.producer;
+        }
+    }
+    for (const std::string &path : d.sources) {
+        expected.push_back(source(path));
+    }
+    std::sort(compiled.begin(), compiled.end());
+    EXPECT_EQ(compiled, expected);
+
+    const std::set<std::string> defined = definedFunctions(d.file);
+    for (const std::string &name : d.functions) {
+        EXPECT_TRUE(defined.contains(name)) << name << " is not defined";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryDeliverable, Build, ::testing::ValuesIn(deliverables),
+                         [](const ::testing::TestParamInfo<Deliverable> &info) {
+                             std::string name = builtAs(info.param);
+                             std::replace_if(
+                                 name.begin(), name.end(),
+                                 [](char c) { return std::isalnum(c) == 0; }, '_');
+                             return name;
+                         });
+
+#endif
 
 class ArmProgram : public ::testing::TestWithParam<const char *>
 {

@@ -50,7 +50,8 @@ void feedThroughFifo(RunOptions &options, std::string &scratch)
     char pattern[] = "/tmp/sweep-fifo-XXXXXX";
     scratch = mkdtemp(pattern);
     options.workingDir = scratch;
-    options.prefix = {"sh", "-c", "mkfifo myfifo && { cat > myfifo & exec \"$0\"; }"};
+    // A command started with & reads /dev/null unless told otherwise: hence fd 3.
+    options.prefix = {"sh", "-c", "mkfifo myfifo && { cat <&3 >myfifo & } 3<&0 && exec \"$0\""};
 }
 
 struct Hostile {
