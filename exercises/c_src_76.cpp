@@ -19,9 +19,11 @@ void readAgeAndHeight(int *age, double *height)
     if (typedAge >= INT_MIN && typedAge <= INT_MAX) {
         *age = (int)typedAge;
     }
-    double typedHeight;
+    double typedHeight = 0.0;
     errno = 0;
-    if (scanf("%lf", &typedHeight) == 1 && !(errno == ERANGE && isinf(typedHeight))) {
+    const int heightRead = scanf("%lf", &typedHeight);
+    const bool overflowed = errno == ERANGE && fabs(typedHeight) == HUGE_VAL;
+    if (heightRead == 1 && !overflowed) {
         *height = typedHeight;
     }
 }

@@ -35,7 +35,7 @@ static void readMileage(float *mileage)
     char *end;
     errno = 0;
     const float number = strtof(line, &end);
-    const bool overflowed = errno == ERANGE && isinf(number);
+    const bool overflowed = errno == ERANGE && (number == HUGE_VALF || number == -HUGE_VALF);
     // A number that fills the whole buffer may go on past it: too long to take.
     const bool cut = *end == '\0' && strlen(line) == sizeof line - 1;
     if (end != line && !overflowed && !cut) {
