@@ -3,9 +3,10 @@
 // record: the objects' symbols and relocations, the DWARF line table and locations, the
 // optimisation remarks.
 //   opt_explorer SOURCE [--name TITLE] [--target T]... [-I DIR]... [--scratch DIR]
-//                [--width N] [--facts]
+//                [--width N] [--asm] [--facts]
 //   opt_explorer --overview TITLE:SOURCE:TARGET[,TARGET...]... [-I DIR]...
-// T is x86-64 (the default), arm or i386. --facts prints every fact on a line of its own.
+// T is x86-64 (the default), arm or i386. --asm shows each line's instructions under it;
+// --facts prints every fact on a line of its own.
 #include "compile.h"
 #include "report.h"
 
@@ -28,13 +29,14 @@ struct Options {
     std::string scratch;
     int width = 0;
     bool facts = false;
+    bool code = false;
 };
 
 [[noreturn]] void usage(const std::string &problem)
 {
     std::cerr << "opt_explorer: " << problem << "\n"
               << "usage: opt_explorer SOURCE [--name TITLE] [--target x86-64|arm|i386]... [-I DIR]...\n"
-              << "                    [--scratch DIR] [--width N] [--facts]\n"
+              << "                    [--scratch DIR] [--width N] [--asm] [--facts]\n"
               << "       opt_explorer --overview TITLE:SOURCE:TARGET[,TARGET]... [-I DIR]...\n";
     std::exit(2);
 }
@@ -116,6 +118,8 @@ Options parse(int argc, char **argv)
             options.scratch = value();
         } else if (arg == "--width") {
             options.width = std::atoi(value().c_str());
+        } else if (arg == "--asm") {
+            options.code = true;
         } else if (arg == "--facts") {
             options.facts = true;
         } else if (arg == "--overview") {
@@ -173,7 +177,8 @@ int main(int argc, char **argv)
             if (options.facts) {
                 std::cout << factsText(exploration);
             } else {
-                std::cout << terminalReport(exploration, options.width > 0 ? options.width : terminalWidth());
+                std::cout << terminalReport(exploration, options.width > 0 ? options.width : terminalWidth(),
+                                            options.code);
             }
         }
     } catch (const CompileError &error) {

@@ -11,6 +11,7 @@
 #include <gelf.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -35,6 +36,15 @@ struct Relocation {
     std::uint64_t offset = 0; // in the section it applies to
     std::size_t symbol = 0;   // index into the symbol table
     std::int64_t addend = 0;  // explicit (RELA) or read from the section (REL)
+    unsigned type = 0;
+};
+
+// An ARM register known to hold the address of a symbol plus an offset: loaded from the
+// literal pool, and for a PC-relative pool word once the program counter has been added.
+struct KnownAddress {
+    std::size_t symbol = 0;
+    std::int64_t offset = 0;
+    bool needsPc = false;
 };
 
 // A local of a function as DWARF places it: a register plus an offset, or a frame-base
@@ -250,7 +260,8 @@ class ObjectReader {
                 if (shdr.sh_type == SHT_RELA) {
                     GElf_Rela rela{};
                     gelf_getrela(data, int(i), &rela);
-                    r = {rela.r_offset, std::size_t(GELF_R_SYM(rela.r_info)), rela.r_addend};
+                    r = {rela.r_offset, std::size_t(GELF_R_SYM(rela.r_info)), rela.r_addend,
+                         unsigned(GELF_R_TYPE(rela.r_info))};
                 } else {
                     GElf_Rel rel{};
                     gelf_getrel(data, int(i), &rel);
@@ -258,7 +269,8 @@ class ObjectReader {
                     if (target != nullptr && rel.r_offset + 4 <= target->d_size) {
                         std::memcpy(&implicit, static_cast<const char *>(target->d_buf) + rel.r_offset, 4);
                     }
-                    r = {rel.r_offset, std::size_t(GELF_R_SYM(rel.r_info)), implicit};
+                    r = {rel.r_offset, std::size_t(GELF_R_SYM(rel.r_info)), implicit,
+                         unsigned(GELF_R_TYPE(rel.r_info))};
                 }
                 list.push_back(r);
             }
@@ -410,6 +422,24 @@ class ObjectReader {
         return nullptr;
     }
 
+    // The data object at offset from symbol index (a section symbol or a variable).
+    const Symbol *objectAt(std::size_t index, std::int64_t offset) const
+    {
+        if (index >= symbols_.size()) {
+            return nullptr;
+        }
+        const Symbol &s = symbols_[index];
+        const std::int64_t at = (s.type == STT_SECTION ? 0 : std::int64_t(s.value)) + offset;
+        for (const Symbol &candidate : symbols_) {
+            if (candidate.section == s.section && candidate.type == STT_OBJECT &&
+                at >= std::int64_t(candidate.value) &&
+                at < std::int64_t(candidate.value + std::max<std::uint64_t>(candidate.size, 1))) {
+                return &candidate;
+            }
+        }
+        return nullptr;
+    }
+
     std::vector<const Relocation *> relocationsIn(std::size_t section, std::uint64_t from,
                                                   std::uint64_t to) const
     {
@@ -487,6 +517,8 @@ class ObjectReader {
         cs_option(handle, CS_OPT_DETAIL, CS_OPT_ON);
         const auto *bytes = static_cast<const std::uint8_t *>(data->d_buf);
         const std::uint64_t end = s.value + s.size;
+        known_.clear();
+        functionEnd_ = end;
         std::uint64_t at = s.value;
         while (at < end) {
             const std::uint64_t stop = arm ? codeEnd(s.section, at, end) : end;
@@ -509,6 +541,14 @@ class ObjectReader {
                 out.line = lineNumber;
                 classify(insn, out, s.value);
                 resolveReferences(handle, insn, s, shdr, out);
+                // Calls and jumps by name, not by the object's unrelocated addresses.
+                if (!out.callee.empty()) {
+                    out.text = std::string(insn.mnemonic) + " " + out.callee;
+                } else if (out.jumpsWithin) {
+                    char offset[32];
+                    std::snprintf(offset, sizeof offset, "+0x%llx", (unsigned long long)out.jumpTarget);
+                    out.text = std::string(insn.mnemonic) + " " + s.name + offset;
+                }
                 function.code.push_back(std::move(out));
                 reached = insn.address + insn.size;
             }
@@ -526,6 +566,10 @@ class ObjectReader {
 
     void resolveReferences(csh handle, const cs_insn &insn, const Symbol &function,
                            const GElf_Shdr &shdr, Instruction &out);
+    void trackArmAddresses(csh handle, const cs_insn &insn, const Symbol &function, Instruction &out);
+
+    std::map<unsigned, KnownAddress> known_; // ARM registers holding known addresses
+    std::uint64_t functionEnd_ = 0;          // of the function being disassembled
 };
 
 void ObjectReader::classify(const cs_insn &insn, Instruction &out, std::uint64_t functionStart) const
@@ -590,7 +634,8 @@ void ObjectReader::classify(const cs_insn &insn, Instruction &out, std::uint64_t
             detail->arm.operands[0].type == ARM_OP_IMM) {
             const std::uint64_t to = std::uint32_t(detail->arm.operands[0].imm);
             out.jumpsBack = to >= functionStart && to <= insn.address;
-            out.jumpTarget = out.jumpsBack ? to - functionStart : 0;
+            out.jumpsWithin = to >= functionStart && to < functionEnd_;
+            out.jumpTarget = out.jumpsWithin ? to - functionStart : 0;
         }
         return;
     }
@@ -637,11 +682,75 @@ void ObjectReader::classify(const cs_insn &insn, Instruction &out, std::uint64_t
         detail->x86.operands[0].type == X86_OP_IMM) {
         const std::uint64_t to = std::uint64_t(detail->x86.operands[0].imm);
         out.jumpsBack = to >= functionStart && to <= insn.address;
-        out.jumpTarget = out.jumpsBack ? to - functionStart : 0;
+        out.jumpsWithin = to >= functionStart && to < functionEnd_;
+        out.jumpTarget = out.jumpsWithin ? to - functionStart : 0;
     }
 }
 
-void ObjectReader::resolveReferences(csh, const cs_insn &insn, const Symbol &function,
+// Follows addresses through ARM registers within a function: a literal-pool load gives a
+// register a symbol's address (a PC-relative pool word once "add rX, pc, rX" has run), a
+// load or store through that register then touches the data object at that address, and
+// any other write to the register forgets it. This names the globals that -O2 reaches
+// through one section address plus offsets.
+void ObjectReader::trackArmAddresses(csh handle, const cs_insn &insn, const Symbol &function,
+                                     Instruction &out)
+{
+    const cs_arm &arm = insn.detail->arm;
+    // A load or store through a register with a known address.
+    for (int i = 0; i < arm.op_count; ++i) {
+        const cs_arm_op &op = arm.operands[i];
+        if (op.type != ARM_OP_MEM || op.mem.base == ARM_REG_PC || op.mem.index != ARM_REG_INVALID) {
+            continue;
+        }
+        auto it = known_.find(op.mem.base);
+        if (it != known_.end() && !it->second.needsPc) {
+            const std::int64_t disp = std::int64_t(op.mem.disp) * (op.subtracted ? -1 : 1);
+            if (const Symbol *object = objectAt(it->second.symbol, it->second.offset + disp)) {
+                if (std::find(out.globals.begin(), out.globals.end(), object->name) == out.globals.end()) {
+                    out.globals.push_back(object->name);
+                }
+            }
+        }
+    }
+    std::optional<std::pair<unsigned, KnownAddress>> learned;
+    if ((insn.id == ARM_INS_LDR) && arm.op_count == 2 && arm.operands[0].type == ARM_OP_REG &&
+        arm.operands[1].type == ARM_OP_MEM && arm.operands[1].mem.base == ARM_REG_PC &&
+        arm.operands[1].mem.index == ARM_REG_INVALID) {
+        const std::uint64_t word =
+            insn.address + 8 + std::int64_t(arm.operands[1].mem.disp) * (arm.operands[1].subtracted ? -1 : 1);
+        for (const Relocation *r : relocationsIn(function.section, word, word + 4)) {
+            const bool relative = r->type == R_ARM_REL32;
+            learned = std::make_pair(unsigned(arm.operands[0].reg),
+                                     KnownAddress{r->symbol, r->addend - (relative ? std::int64_t(word) : 0), relative});
+        }
+    } else if (insn.id == ARM_INS_ADD && arm.op_count == 3 && arm.operands[1].type == ARM_OP_REG &&
+               arm.operands[1].reg == ARM_REG_PC && arm.operands[2].type == ARM_OP_REG) {
+        auto it = known_.find(arm.operands[2].reg);
+        if (it != known_.end() && it->second.needsPc) {
+            KnownAddress address = it->second;
+            address.offset += std::int64_t(insn.address + 8);
+            address.needsPc = false;
+            learned = std::make_pair(unsigned(arm.operands[0].reg), address);
+        }
+    }
+    cs_regs read, written;
+    std::uint8_t readCount = 0, writtenCount = 0;
+    if (cs_regs_access(handle, &insn, read, &readCount, written, &writtenCount) == CS_ERR_OK) {
+        for (std::uint8_t i = 0; i < writtenCount; ++i) {
+            known_.erase(written[i]);
+        }
+    }
+    if (out.work == Work::call) {
+        for (unsigned reg : {ARM_REG_R0, ARM_REG_R1, ARM_REG_R2, ARM_REG_R3, ARM_REG_R12, ARM_REG_LR}) {
+            known_.erase(reg);
+        }
+    }
+    if (learned) {
+        known_[learned->first] = learned->second;
+    }
+}
+
+void ObjectReader::resolveReferences(csh handle, const cs_insn &insn, const Symbol &function,
                                      const GElf_Shdr &shdr, Instruction &out)
 {
     const cs_detail *detail = insn.detail;
@@ -666,6 +775,7 @@ void ObjectReader::resolveReferences(csh, const cs_insn &insn, const Symbol &fun
         note(referenced(*r, target_ == "x86-64" ? correction : 0));
     }
     if (target_ == "arm") {
+        trackArmAddresses(handle, insn, function, out);
         // A load from the literal pool: the word it loads names the symbol.
         for (int i = 0; i < detail->arm.op_count; ++i) {
             const cs_arm_op &op = detail->arm.operands[i];

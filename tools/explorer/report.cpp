@@ -129,7 +129,25 @@ std::string shortCell(const Tally &t)
     return text;
 }
 
-void reportTarget(std::ostringstream &out, const Exploration &exploration, const Target &target, int width)
+// The instructions of a level that come from a source line: "f1+0x1f  mov eax, ..." in
+// address order, function by function.
+std::vector<std::string> instructionsOf(const Level &level, int line)
+{
+    std::vector<std::string> texts;
+    for (const Function &function : level.functions) {
+        for (const Instruction &insn : function.code) {
+            if (insn.line == line) {
+                std::ostringstream at;
+                at << function.name << "+0x" << std::hex << insn.offset;
+                texts.push_back(at.str() + " " + insn.text);
+            }
+        }
+    }
+    return texts;
+}
+
+void reportTarget(std::ostringstream &out, const Exploration &exploration, const Target &target, int width,
+                  bool withCode)
 {
     out << "=== " << exploration.title << " on " << target.name << ": what -O0, -O2 and -Os made of each line ===\n";
     std::vector<std::map<int, Tally>> tallies;
@@ -139,11 +157,15 @@ void reportTarget(std::ostringstream &out, const Exploration &exploration, const
     const bool wide = width >= 120;
     const int cell = wide ? (width - 42) / int(target.levels.size()) : 0;
     if (wide) {
-        out << fit("line source", 41);
+        out << "(i instructions, r and w reads and writes of memory, g: globals, l: locals, c: calls)\n";
+        std::string header = fit("line source", 41);
         for (const Level &level : target.levels) {
-            out << " " << fit(level.name, cell - 1);
+            header += " " + fit(level.name, cell - 1);
         }
-        out << "\n";
+        while (!header.empty() && header.back() == ' ') {
+            header.pop_back();
+        }
+        out << header << "\n";
     } else {
         out << "(instructions, memory reads and writes, globals, locals and calls per level)\n";
     }
@@ -168,6 +190,24 @@ void reportTarget(std::ostringstream &out, const Exploration &exploration, const
                 row.pop_back();
             }
             out << row << "\n";
+            if (withCode && hasCode) {
+                std::vector<std::vector<std::string>> code;
+                std::size_t rows = 0;
+                for (const Level &level : target.levels) {
+                    code.push_back(instructionsOf(level, line));
+                    rows = std::max(rows, code.back().size());
+                }
+                for (std::size_t r = 0; r < rows; ++r) {
+                    std::string asmRow(41, ' ');
+                    for (const auto &texts : code) {
+                        asmRow += " " + fit(r < texts.size() ? texts[r] : "", cell - 1);
+                    }
+                    while (!asmRow.empty() && asmRow.back() == ' ') {
+                        asmRow.pop_back();
+                    }
+                    out << asmRow << "\n";
+                }
+            }
             continue;
         }
         std::string row = number + " | " + fit(source, width - 8);
@@ -182,6 +222,15 @@ void reportTarget(std::ostringstream &out, const Exploration &exploration, const
             auto it = tallies[l].find(line);
             const std::string text = it == tallies[l].end() ? "no code" : longCell(it->second);
             out << "     |   " << fit(target.levels[l].name, 4) << wrap(text, width - 14, "     |        ") << "\n";
+            if (withCode) {
+                for (const std::string &insn : instructionsOf(target.levels[l], line)) {
+                    std::string row = "     |          " + fit(insn, width - 17);
+                    while (row.back() == ' ') {
+                        row.pop_back();
+                    }
+                    out << row << "\n";
+                }
+            }
         }
     }
     // Code the line table gives no line of this source (an inlined library function).
@@ -260,12 +309,12 @@ std::string wrap(const std::string &text, int width, const std::string &indent)
     return result + line;
 }
 
-std::string terminalReport(const Exploration &exploration, int width)
+std::string terminalReport(const Exploration &exploration, int width, bool withCode)
 {
     std::ostringstream out;
     for (std::size_t i = 0; i < exploration.targets.size(); ++i) {
         out << (i == 0 ? "" : "\n");
-        reportTarget(out, exploration, exploration.targets[i], std::max(width, 60));
+        reportTarget(out, exploration, exploration.targets[i], std::max(width, 60), withCode);
     }
     return out.str();
 }

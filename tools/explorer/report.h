@@ -11,8 +11,9 @@ namespace explorer {
 
 // Source lines with what each level made of them, function sizes, the compiler's remarks
 // and the summary, per target. Below 120 columns each level gets a row of its own under
-// its source line; from 120 on the levels stand side by side.
-std::string terminalReport(const Exploration &exploration, int width);
+// its source line; from 120 on the levels stand side by side. withCode adds each line's
+// instructions under it, level by level (side by side from 120 columns).
+std::string terminalReport(const Exploration &exploration, int width, bool withCode = false);
 
 // One row per source and target: bytes, instructions, calls and loops at -O0 and -O2.
 // Fits 80 columns.

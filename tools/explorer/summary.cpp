@@ -273,8 +273,10 @@ std::vector<std::string> summarize(const Target &target)
             sentences.push_back(who + ": " + globalUse(*o0, variable.name, arm) +
                                 " at -O0; gone at -O2 (no longer defined).");
         } else {
-            sentences.push_back(who + ": " + globalUse(*o0, variable.name, arm) + " at -O0, " +
-                                globalUse(*o2, variable.name, arm) + " at -O2.");
+            const std::string before = globalUse(*o0, variable.name, arm);
+            const std::string after = globalUse(*o2, variable.name, arm);
+            sentences.push_back(who + ": " + (before == after ? before + " at -O0 and at -O2."
+                                                              : before + " at -O0, " + after + " at -O2."));
         }
     }
 
