@@ -49,7 +49,13 @@ Facts parse(const std::string &text)
     for (const std::string &line : lines(text)) {
         const std::vector<std::string> f = split(line, '\t');
         if (f[0] == "insn" && f.size() == 14) {
-            Insn i{f[1], f[2], f[3], f[8], f[10] == "-" ? "" : f[10], f[13]};
+            Insn i;
+            i.target = f[1];
+            i.level = f[2];
+            i.function = f[3];
+            i.work = f[8];
+            i.callee = f[10] == "-" ? "" : f[10];
+            i.text = f[13];
             i.line = std::stoi(f[5]);
             i.reads = f[6] == "r";
             i.writes = f[7] == "w";
@@ -112,7 +118,8 @@ class Checker
         static const std::regex variable(R"((\S+) \((visible to other files|this file only)\): (.+)\.)");
         static const std::regex loops(R"(Loops: (.+) at -O0; (.+) at -O2; (.+) at -Os\.)");
         static const std::regex work(R"(Divides, multiplies, shifts and masks: (.+) at -O0; (.+) at -O2; (.+) at -Os\.)");
-        static const std::regex lineDivide(R"(Line (\d+) divides at -O0; at -O2 it has no divide \((.+)\)\.)");
+        static const std::regex lineDivide(
+            R"(Line (\d+) divides at -O0; at -O2 it has no divide(?: \((.+)\)|, multiply, shift or mask)\.)");
         static const std::regex calls(R"(Calls: (.+) at -O0; (.+) at -O2; (.+) at -Os\.)");
         static const std::regex removed(R"(Lines with code at -O0 and none at -O2: (.+)\.)");
         if (std::regex_match(s, m, size)) {
@@ -150,7 +157,7 @@ class Checker
         } else if (std::regex_match(s, m, lineDivide)) {
             const int line = std::stoi(m[1]);
             EXPECT_GT(countWork("-O0", line).at("divide"), 0) << s;
-            EXPECT_EQ(workCounts(m[2]), countWork("-O2", line)) << s;
+            EXPECT_EQ(workCounts(m[2].matched ? m[2].str() : "none"), countWork("-O2", line)) << s;
         } else if (std::regex_match(s, m, calls)) {
             const char *levels[] = {"-O0", "-O2", "-Os"};
             for (int l = 0; l < 3; ++l) {
@@ -454,17 +461,18 @@ TEST_P(EditedDemo, ReportFollowsTheEditAndStaysTrue)
 
 const Edit edits[] = {
     // A divisor that is not a power of two: a multiply by its reciprocal, even at -O0.
-    {"DivisorNotAPowerOfTwo", "lowCostOp", "d3 = d3 / 4;", "d3 = d3 / 5;", "x86-64", "1 multiply"},
-    // A divisor known only at run time: a divide instruction at every level.
-    {"DivisorAtRunTime", "lowCostOp", "int main(void)\n{", "int main(int argc, char **)\n{\n    int divisor = argc;", "x86-64",
-     ""},
+    {"DivisorNotAPowerOfTwo", "lowCostOp", "d3 = d3 / 4;", "d3 = d3 / 5;", "x86-64",
+     "Divides, multiplies, shifts and masks: 1 multiply, 5 shifts and 2 masks at -O0; none at -O2"},
+    // A divisor the compiler cannot know: a divide instruction at every level.
+    {"DivisorAtRunTime", "lowCostOp", "d3 = d3 / 4;", "volatile int divisor = 4;\n    d3 = d3 / divisor;",
+     "x86-64", "2 masks at -O0; 1 divide at -O2; 1 divide at -Os."},
     {"GlobalMadeStatic", "globalVarOpt", "int global_var;", "static int global_var;", "x86-64",
-     "global_var (this file only)"},
-    {"GlobalNoLongerUsed", "globalVarOpt", "global_var++;", ";", "x86-64", "global_var (visible to other files): not touched at -O0 and at -O2."},
-    {"LocalNoLongerPrinted", "optionTest2", "lv1:%d, lv2:%d\\n\", lv1, lv2", "lv1:%d\\n\", lv1", "x86-64",
-     "Lines with code at -O0 and none at -O2: "},
+     "global_var (this file only): 1 read and 1 write at -O0, 2 reads and 2 writes at -O2."},
+    {"GlobalNoLongerUsed", "globalVarOpt", "global_var++;", ";", "x86-64",
+     "global_var (visible to other files): not touched at -O0 and at -O2."},
+    // ARMv5 has no divide instruction: the C library's helper does it.
     {"ArmDivisionAtRunTime", "optionTest4", "puts(\"Main End...\");", "printf(\"%d\\n\", 100 / lv3);", "arm",
-     "Calls: "},
+     "Calls: puts, __aeabi_idiv and printf at -O0; puts and printf at -O2"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Edits, EditedDemo, ::testing::ValuesIn(edits),
@@ -523,7 +531,8 @@ TEST(LabsOpt, ReportsACompileError)
     const RunResult result = run(explorer(), {broken.string()});
     EXPECT_TRUE(result.exited(1));
     EXPECT_NE(result.err.find("the compiler refused the source"), std::string::npos);
-    EXPECT_NE(result.err.find("'missing' was not declared"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("missing"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("was not declared"), std::string::npos) << result.err;
     fs::remove(broken);
 }
 
