@@ -23,7 +23,9 @@ struct Instruction {
     std::vector<std::string> locals;  // named locals of its function in memory it touches
     std::string callee;               // for a call: the function called ("" when unknown)
     Work work = Work::other;
-    bool jumpsBack = false; // a branch to an earlier instruction of the same function: a loop
+    bool jumpsBack = false;   // a branch to an earlier instruction of the same function: a loop
+    bool jumpsWithin = false; // a branch to an instruction of the same function
+    std::uint64_t jumpTarget = 0; // for a branch within the function: the offset it jumps to
 };
 
 struct Function {

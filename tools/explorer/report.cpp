@@ -1,0 +1,393 @@
+// Reports laid out for a terminal: nothing wider than asked, source lines and their code
+// kept together whatever the width.
+#include "report.h"
+
+#include "summary.h"
+
+#include <algorithm>
+#include <map>
+#include <sstream>
+
+namespace explorer {
+namespace {
+
+const char *workName(Work work)
+{
+    switch (work) {
+    case Work::divide: return "divide";
+    case Work::multiply: return "multiply";
+    case Work::shift: return "shift";
+    case Work::mask: return "mask";
+    case Work::call: return "call";
+    case Work::branch: return "branch";
+    default: return "other";
+    }
+}
+
+std::string list(const std::vector<std::string> &items)
+{
+    std::string text;
+    for (const std::string &item : items) {
+        text += (text.empty() ? "" : ",") + item;
+    }
+    return text.empty() ? "-" : text;
+}
+
+std::string list(const std::set<std::string> &items)
+{
+    return list(std::vector<std::string>(items.begin(), items.end()));
+}
+
+// Display columns of UTF-8 text: every byte that does not continue a character.
+int columns(const std::string &text)
+{
+    int count = 0;
+    for (unsigned char c : text) {
+        count += (c & 0xC0) != 0x80 ? 1 : 0;
+    }
+    return count;
+}
+
+// The first width columns of text, "~" marking a cut.
+std::string fit(const std::string &text, int width)
+{
+    if (columns(text) <= width) {
+        return text + std::string(std::size_t(width - columns(text)), ' ');
+    }
+    std::string cut;
+    int used = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const unsigned char c = text[i];
+        if ((c & 0xC0) != 0x80) {
+            if (used == width - 1) {
+                break;
+            }
+            ++used;
+        }
+        cut += text[i];
+    }
+    return cut + "~";
+}
+
+std::string expandTabs(const std::string &text)
+{
+    std::string out;
+    for (char c : text) {
+        if (c == '\t') {
+            out += std::string(4 - out.size() % 4, ' ');
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string plural(int n, const std::string &word)
+{
+    return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
+}
+
+// "7 instructions, 2 reads, 1 write; locals i; global_var; calls f2"
+std::string longCell(const Tally &t)
+{
+    std::string text = plural(t.instructions, "instruction");
+    if (t.reads > 0 || t.writes > 0) {
+        text += ": " + std::to_string(t.reads) + " read" + (t.reads == 1 ? "" : "s") + " and " +
+                std::to_string(t.writes) + " write" + (t.writes == 1 ? "" : "s") + " of memory";
+    }
+    if (!t.globals.empty()) {
+        text += "; globals " + list(t.globals);
+    }
+    if (!t.locals.empty()) {
+        text += "; locals " + list(t.locals);
+    }
+    if (!t.calls.empty()) {
+        text += "; calls " + list(t.calls);
+    }
+    return text;
+}
+
+// "7i r2 w1 g:global_var l:i c:f2"
+std::string shortCell(const Tally &t)
+{
+    std::string text = std::to_string(t.instructions) + "i";
+    if (t.reads > 0) {
+        text += " r" + std::to_string(t.reads);
+    }
+    if (t.writes > 0) {
+        text += " w" + std::to_string(t.writes);
+    }
+    if (!t.globals.empty()) {
+        text += " g:" + list(t.globals);
+    }
+    if (!t.locals.empty()) {
+        text += " l:" + list(t.locals);
+    }
+    if (!t.calls.empty()) {
+        text += " c:" + list(t.calls);
+    }
+    return text;
+}
+
+// The instructions of a level that come from a source line: "f1+0x1f  mov eax, ..." in
+// address order, function by function.
+std::vector<std::string> instructionsOf(const Level &level, int line)
+{
+    std::vector<std::string> texts;
+    for (const Function &function : level.functions) {
+        for (const Instruction &insn : function.code) {
+            if (insn.line == line) {
+                std::ostringstream at;
+                at << function.name << "+0x" << std::hex << insn.offset;
+                texts.push_back(at.str() + " " + insn.text);
+            }
+        }
+    }
+    return texts;
+}
+
+void reportTarget(std::ostringstream &out, const Exploration &exploration, const Target &target, int width,
+                  bool withCode)
+{
+    out << "=== " << exploration.title << " on " << target.name << ": what -O0, -O2 and -Os made of each line ===\n";
+    std::vector<std::map<int, Tally>> tallies;
+    for (const Level &level : target.levels) {
+        tallies.push_back(byLine(level));
+    }
+    const bool wide = width >= 120;
+    const int cell = wide ? (width - 42) / int(target.levels.size()) : 0;
+    if (wide) {
+        out << "(i instructions, r and w reads and writes of memory, g: globals, l: locals, c: calls)\n";
+        std::string header = fit("line source", 41);
+        for (const Level &level : target.levels) {
+            header += " " + fit(level.name, cell - 1);
+        }
+        while (!header.empty() && header.back() == ' ') {
+            header.pop_back();
+        }
+        out << header << "\n";
+    } else {
+        out << "(instructions, memory reads and writes, globals, locals and calls per level)\n";
+    }
+    for (std::size_t n = 1; n <= exploration.sourceLines.size(); ++n) {
+        const int line = int(n);
+        bool hasCode = false;
+        for (const auto &t : tallies) {
+            hasCode = hasCode || t.contains(line);
+        }
+        const std::string source = expandTabs(exploration.sourceLines[n - 1]);
+        std::string number = std::to_string(line);
+        number = std::string(4 - std::min<std::size_t>(4, number.size()), ' ') + number;
+        if (wide) {
+            std::string row = number + " " + fit(source, 36);
+            if (hasCode) {
+                for (const auto &t : tallies) {
+                    auto it = t.find(line);
+                    row += " " + fit(it == t.end() ? "-" : shortCell(it->second), cell - 1);
+                }
+            }
+            while (!row.empty() && row.back() == ' ') {
+                row.pop_back();
+            }
+            out << row << "\n";
+            if (withCode && hasCode) {
+                std::vector<std::vector<std::string>> code;
+                std::size_t rows = 0;
+                for (const Level &level : target.levels) {
+                    code.push_back(instructionsOf(level, line));
+                    rows = std::max(rows, code.back().size());
+                }
+                for (std::size_t r = 0; r < rows; ++r) {
+                    std::string asmRow(41, ' ');
+                    for (const auto &texts : code) {
+                        asmRow += " " + fit(r < texts.size() ? texts[r] : "", cell - 1);
+                    }
+                    while (!asmRow.empty() && asmRow.back() == ' ') {
+                        asmRow.pop_back();
+                    }
+                    out << asmRow << "\n";
+                }
+            }
+            continue;
+        }
+        std::string row = number + " | " + fit(source, width - 8);
+        while (!row.empty() && row.back() == ' ') {
+            row.pop_back();
+        }
+        out << row << "\n";
+        if (!hasCode) {
+            continue;
+        }
+        for (std::size_t l = 0; l < target.levels.size(); ++l) {
+            auto it = tallies[l].find(line);
+            const std::string text = it == tallies[l].end() ? "no code" : longCell(it->second);
+            out << "     |   " << fit(target.levels[l].name, 4) << wrap(text, width - 14, "     |        ") << "\n";
+            if (withCode) {
+                for (const std::string &insn : instructionsOf(target.levels[l], line)) {
+                    std::string row = "     |          " + fit(insn, width - 17);
+                    while (row.back() == ' ') {
+                        row.pop_back();
+                    }
+                    out << row << "\n";
+                }
+            }
+        }
+    }
+    // Code the line table gives no line of this source (an inlined library function).
+    for (std::size_t l = 0; l < target.levels.size(); ++l) {
+        auto it = tallies[l].find(0);
+        if (it != tallies[l].end()) {
+            out << wrap("Without a line of this source at " + target.levels[l].name + ": " + longCell(it->second),
+                        width, "  ")
+                << "\n";
+        }
+    }
+
+    out << "\n" << fit("function (bytes)", 24);
+    for (const Level &level : target.levels) {
+        out << " " << std::string(7 - level.name.size(), ' ') << level.name;
+    }
+    out << "\n";
+    std::vector<std::string> names;
+    for (const Level &level : target.levels) {
+        for (const Function &function : level.functions) {
+            if (std::find(names.begin(), names.end(), function.name) == names.end()) {
+                names.push_back(function.name);
+            }
+        }
+    }
+    for (const std::string &name : names) {
+        out << fit(name, 24);
+        for (const Level &level : target.levels) {
+            const Function *function = findFunction(level, name);
+            const std::string size = function == nullptr ? "-" : std::to_string(function->size);
+            out << " " << std::string(7 - std::min<std::size_t>(7, size.size()), ' ') << size;
+        }
+        out << "\n";
+    }
+
+    bool anyRemark = false;
+    for (const Level &level : target.levels) {
+        for (const Remark &remark : level.remarks) {
+            if (!anyRemark) {
+                out << "\nThe compiler's remarks:\n";
+                anyRemark = true;
+            }
+            out << wrap("  " + level.name + " line " + std::to_string(remark.line) + ": " + remark.text, width, "      ")
+                << "\n";
+        }
+    }
+    out << "\nSummary:\n";
+    for (const std::string &sentence : summarize(target)) {
+        out << wrap("- " + sentence, width, "  ") << "\n";
+    }
+}
+
+} // namespace
+
+std::string wrap(const std::string &text, int width, const std::string &indent)
+{
+    std::istringstream words(text);
+    std::string result, line, word;
+    const int room = std::max(20, width);
+    bool first = true;
+    // Leading blanks of the first line are kept.
+    const std::size_t lead = text.find_first_not_of(' ');
+    line = text.substr(0, lead == std::string::npos ? 0 : lead);
+    while (words >> word) {
+        const std::string prefix = first ? "" : indent;
+        if (columns(line) > columns(prefix) && columns(line) + 1 + columns(word) > room) {
+            result += line + "\n";
+            line = indent;
+            first = false;
+        }
+        if (!line.empty() && line.back() != ' ') {
+            line += " ";
+        }
+        line += word;
+    }
+    return result + line;
+}
+
+std::string terminalReport(const Exploration &exploration, int width, bool withCode)
+{
+    std::ostringstream out;
+    for (std::size_t i = 0; i < exploration.targets.size(); ++i) {
+        out << (i == 0 ? "" : "\n");
+        reportTarget(out, exploration, exploration.targets[i], std::max(width, 60), withCode);
+    }
+    return out.str();
+}
+
+std::string overviewTable(const std::vector<Exploration> &explorations)
+{
+    std::ostringstream out;
+    out << "                            bytes        instructions   calls        loops\n"
+        << "demo                target  -O0    -O2   -O0    -O2     -O0   -O2    -O0  -O2\n";
+    auto number = [](std::size_t value, int width) {
+        const std::string text = std::to_string(value);
+        return std::string(std::size_t(std::max<int>(0, width - int(text.size()))), ' ') + text;
+    };
+    for (const Exploration &e : explorations) {
+        for (const Target &target : e.targets) {
+            const Level *o0 = findLevel(target, "-O0");
+            const Level *o2 = findLevel(target, "-O2");
+            if (o0 == nullptr || o2 == nullptr) {
+                continue;
+            }
+            auto sizes = [](const Level &level) {
+                std::uint64_t total = 0;
+                for (const Function &f : level.functions) {
+                    total += f.size;
+                }
+                return total;
+            };
+            auto loops = [](const Level &level) {
+                std::size_t count = 0;
+                for (const Function &f : level.functions) {
+                    count += loopLines(f).size();
+                }
+                return count;
+            };
+            const Tally t0 = whole(*o0), t2 = whole(*o2);
+            out << fit(e.title, 19) << " " << fit(target.name, 6) << number(sizes(*o0), 5)
+                << number(sizes(*o2), 7) << number(std::size_t(t0.instructions), 6)
+                << number(std::size_t(t2.instructions), 7) << number(t0.calls.size(), 8)
+                << number(t2.calls.size(), 6) << number(loops(*o0), 7) << number(loops(*o2), 5) << "\n";
+        }
+    }
+    return out.str();
+}
+
+std::string factsText(const Exploration &exploration)
+{
+    std::ostringstream out;
+    for (const Target &target : exploration.targets) {
+        for (const Level &level : target.levels) {
+            const std::string where = target.name + "\t" + level.name + "\t";
+            for (const Variable &v : level.variables) {
+                out << "variable\t" << where << v.name << "\t" << v.size << "\t" << (v.global ? "global" : "local") << "\n";
+            }
+            for (const Function &f : level.functions) {
+                out << "function\t" << where << f.name << "\t" << f.size << "\t" << (f.global ? "global" : "local")
+                    << "\n";
+                for (const Instruction &i : f.code) {
+                    out << "insn\t" << where << f.name << "\t" << i.offset << "\t" << i.line << "\t"
+                        << (i.readsMemory ? "r" : "-") << "\t" << (i.writesMemory ? "w" : "-") << "\t"
+                        << workName(i.work) << "\t" << (i.jumpsBack ? "back" : "-") << "\t"
+                        << (i.callee.empty() ? "-" : i.callee) << "\t" << list(i.globals) << "\t" << list(i.locals)
+                        << "\t" << i.text << "\n";
+                }
+            }
+            for (const Remark &r : level.remarks) {
+                out << "remark\t" << where << r.line << "\t" << r.column << "\t" << r.text << "\n";
+            }
+        }
+        for (const std::string &sentence : summarize(target)) {
+            out << "summary\t" << target.name << "\t" << sentence << "\n";
+        }
+    }
+    return out.str();
+}
+
+} // namespace explorer
