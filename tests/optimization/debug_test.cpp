@@ -1,5 +1,5 @@
 // The debug information of the two debug builds, globalVarOpt's counter at exit, and the
-// front door's debugging session on the ARM build; all through gdb-multiarch.
+// front door's debugging sessions on both; all through gdb-multiarch.
 #include "targets.h"
 
 #include <string>
@@ -34,6 +34,14 @@ void PrintTo(const DebugProgram &d, std::ostream *out)
     *out << d.program << " on " << d.target->name;
 }
 
+// The two debug builds.
+const DebugProgram debugPrograms[] = {{&arm, "optionTest1"}, {&i386, "optionTest1_globals"}};
+
+std::string programName(const ::testing::TestParamInfo<DebugProgram> &info)
+{
+    return info.param.program;
+}
+
 class DebugBuild : public ::testing::TestWithParam<DebugProgram>
 {
 };
@@ -52,10 +60,7 @@ TEST_P(DebugBuild, HoldsTheLocalsOfMainByName)
     EXPECT_NE(line.out.find(std::string(program) + ".cpp\""), std::string::npos) << line.out;
 }
 
-INSTANTIATE_TEST_SUITE_P(ArmAndI386, DebugBuild,
-                         ::testing::Values(DebugProgram{&arm, "optionTest1"},
-                                           DebugProgram{&i386, "optionTest1_globals"}),
-                         [](const auto &info) { return std::string(info.param.program); });
+INSTANTIATE_TEST_SUITE_P(ArmAndI386, DebugBuild, ::testing::ValuesIn(debugPrograms), programName);
 
 // Stopped at the exit system call, after f1 has run: global_var has been counted to 100.
 TEST(GlobalVarOpt, EndsWithGlobalVarAt100)
@@ -67,26 +72,39 @@ TEST(GlobalVarOpt, EndsWithGlobalVarAt100)
     EXPECT_NE(result.out.find("$1 = 100\n"), std::string::npos) << result.out << result.err;
 }
 
-// ./labs debug optionTest1 without a terminal: stops in main, shows the locals before and
-// after lv3 is assigned, then lets the program finish.
-TEST(FrontDoorDebug, ShowsTheLocalsBeforeAndAfterLv3IsAssigned)
+// ./labs debug NAME without a terminal: stops in main of the program's debug build, shows
+// the locals and globals, the locals before and after lv3 is assigned, then lets the program
+// finish.
+class FrontDoorDebug : public ::testing::TestWithParam<DebugProgram>
 {
+};
+
+TEST_P(FrontDoorDebug, ShowsTheLocalsBeforeAndAfterLv3IsAssigned)
+{
+    const std::string program = GetParam().program;
     RunOptions options;
     options.env = {"LABS_NO_BUILD=1"};
     options.timeout = std::chrono::seconds(60);
-    const RunResult result = run(source("labs"), {"debug", "optionTest1"}, options);
+    const RunResult result = run(source("labs"), {"debug", program}, options);
     ASSERT_TRUE(result.exited(0)) << result.out << result.err;
     const std::string &out = result.out;
     const std::size_t inMain = out.find("Breakpoint 1, main () at ");
+    const std::size_t globals = out.find("--- the globals ---\ngv1 = 10\ngv2 = 20\ngv3 = 0\n");
     const std::size_t before = out.find("lv3 is not assigned yet ---\nlv1 = 1\nlv2 = 2\nlv3 = ");
     const std::size_t after = out.find("after lv3 = 1000 ---\nlv1 = 1\nlv2 = 2\nlv3 = 1000\n");
     EXPECT_NE(inMain, std::string::npos) << out;
+    EXPECT_NE(out.find("optimization/" + program + ".cpp:", inMain), std::string::npos) << out;
+    EXPECT_NE(globals, std::string::npos) << out;
     EXPECT_NE(before, std::string::npos) << out;
     EXPECT_NE(after, std::string::npos) << out;
-    EXPECT_LT(inMain, before);
+    EXPECT_LT(inMain, globals);
+    EXPECT_LT(globals, before);
     EXPECT_LT(before, after);
     EXPECT_NE(out.find("lv1:1, lv2:2, lv3:1000\nMain End...\n"), std::string::npos) << out;
 }
+
+INSTANTIATE_TEST_SUITE_P(ArmAndI386, FrontDoorDebug, ::testing::ValuesIn(debugPrograms),
+                         programName);
 
 } // namespace
 } // namespace harness

@@ -296,8 +296,9 @@ std::vector<std::string> summarize(const Target &target)
     for (const auto &[line, tally] : lines0) {
         auto after = lines2.find(line);
         if (line != 0 && tally.divides > 0 && after != lines2.end() && after->second.divides == 0) {
-            sentences.push_back("Line " + std::to_string(line) + " divides at -O0; at -O2 it has no divide (" +
-                                arithmetic(after->second) + ").");
+            const std::string instead = arithmetic(after->second);
+            sentences.push_back("Line " + std::to_string(line) + " divides at -O0; at -O2 it has no divide" +
+                                (instead == "none" ? ", multiply, shift or mask." : " (" + instead + ")."));
         }
     }
 
