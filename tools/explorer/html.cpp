@@ -58,7 +58,7 @@ h3.fn .size, h3.fn .scope { font-weight: normal; color: #667085; }
 .insn .asm { flex: 1; }
 .insn .ln { color: #8a909b; }
 .insn.line { background: hsl(var(--h) 80% 91%); }
-.insn.line.selected { background: hsl(var(--h) 85% 76%); }
+.insn.line.selected { background: hsl(var(--h) 80% 80%); }
 .src.selected { background: #e3e6eb; }
 .selected { border-left-color: #1d2430; }
 .hover { box-shadow: inset 0 0 0 1px #7b8494; }
@@ -175,7 +175,7 @@ std::string styles(std::size_t targets)
         const std::string shown = ".show-t" + std::to_string(t);
         const std::string code = ".code-t" + std::to_string(t);
         out += shown + " .src" + code + " { background: hsl(var(--h) 80% 91%); }\n";
-        out += shown + " .src" + code + ".selected { background: hsl(var(--h) 85% 76%); }\n";
+        out += shown + " .src" + code + ".selected { background: hsl(var(--h) 80% 80%); }\n";
         out += shown + " .remark.t" + std::to_string(t) + " { display: block; }\n";
     }
     return out;
