@@ -3,11 +3,12 @@
 // record: the objects' symbols and relocations, the DWARF line table and locations, the
 // optimisation remarks.
 //   opt_explorer SOURCE [--name TITLE] [--target T]... [-I DIR]... [--scratch DIR]
-//                [--width N] [--asm] [--facts]
+//                [--width N] [--asm] [--facts] [--html FILE]
 //   opt_explorer --overview TITLE:SOURCE:TARGET[,TARGET...]... [-I DIR]...
 // T is x86-64 (the default), arm or i386. --asm shows each line's instructions under it;
-// --facts prints every fact on a line of its own.
+// --facts prints every fact on a line of its own; --html writes the page to FILE instead.
 #include "compile.h"
+#include "html.h"
 #include "report.h"
 
 #include <sys/ioctl.h>
@@ -26,7 +27,7 @@ using namespace explorer;
 
 struct Options {
     std::vector<std::string> sources, titles, targets, includes, overview;
-    std::string scratch;
+    std::string scratch, html;
     int width = 0;
     bool facts = false;
     bool code = false;
@@ -36,7 +37,7 @@ struct Options {
 {
     std::cerr << "opt_explorer: " << problem << "\n"
               << "usage: opt_explorer SOURCE [--name TITLE] [--target x86-64|arm|i386]... [-I DIR]...\n"
-              << "                    [--scratch DIR] [--width N] [--asm] [--facts]\n"
+              << "                    [--scratch DIR] [--width N] [--asm] [--facts] [--html FILE]\n"
               << "       opt_explorer --overview TITLE:SOURCE:TARGET[,TARGET]... [-I DIR]...\n";
     std::exit(2);
 }
@@ -118,6 +119,8 @@ Options parse(int argc, char **argv)
             options.scratch = value();
         } else if (arg == "--width") {
             options.width = std::atoi(value().c_str());
+        } else if (arg == "--html") {
+            options.html = value();
         } else if (arg == "--asm") {
             options.code = true;
         } else if (arg == "--facts") {
@@ -174,7 +177,13 @@ int main(int argc, char **argv)
             const std::vector<std::string> targets =
                 options.targets.empty() ? std::vector<std::string>{"x86-64"} : options.targets;
             const Exploration exploration = explore(source, title, targets, options, scratch);
-            if (options.facts) {
+            if (!options.html.empty()) {
+                std::ofstream page(options.html);
+                page << renderPage(exploration);
+                if (!page.flush()) {
+                    throw std::runtime_error(options.html + ": cannot write the page");
+                }
+            } else if (options.facts) {
                 std::cout << factsText(exploration);
             } else {
                 std::cout << terminalReport(exploration, options.width > 0 ? options.width : terminalWidth(),

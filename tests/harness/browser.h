@@ -1,0 +1,120 @@
+// Headless Chromium driven over its DevTools protocol on a pair of pipes, for tests that
+// check what a page shows and what a real mouse click on it does.
+#pragma once
+
+#include <chrono>
+#include <map>
+#include <memory>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace harness
+{
+
+// A JSON value as read from the browser: enough to walk its answers.
+struct Json {
+    enum class Kind { null, boolean, number, string, array, object };
+    Kind kind = Kind::null;
+    bool boolean = false;
+    double number = 0;
+    std::string string;
+    std::vector<Json> items;                           // of an array
+    std::vector<std::pair<std::string, Json>> members; // of an object, in order
+
+    // The member of that name, or a null value.
+    const Json &operator[](const std::string &name) const;
+    // The item at that index, or a null value.
+    const Json &operator[](std::size_t index) const;
+    bool has(const std::string &name) const;
+    std::size_t size() const
+    {
+        return kind == Kind::array ? items.size() : members.size();
+    }
+    // The value written back as JSON (for failure messages).
+    std::string text() const;
+
+    static Json parse(const std::string &text); // throws std::runtime_error on bad input
+};
+
+// A JSON string literal for text (quotes added).
+std::string jsonString(const std::string &text);
+
+class Browser;
+
+// One tab, attached to its own session: its events (console errors, uncaught exceptions)
+// are collected as they arrive.
+class Page
+{
+  public:
+    ~Page(); // closes the tab
+    Page(const Page &) = delete;
+    Page &operator=(const Page &) = delete;
+
+    // Runs an expression in the page and gives back its value (returned by value, promises
+    // awaited); a thrown exception fails with its description.
+    Json evaluate(const std::string &expression);
+    // Moves the mouse to the centre of the first element matching selector (scrolled into
+    // view first) and clicks it with the left button. False when the element is missing or
+    // something else lies on top of that point.
+    bool click(const std::string &selector);
+    // Moves the mouse over the first element matching selector.
+    bool hover(const std::string &selector);
+    // Opens url and waits until its load event.
+    void navigate(const std::string &url);
+    // Uncaught exceptions and console errors the page reported so far.
+    std::vector<std::string> errors();
+
+  private:
+    friend class Browser;
+    Page(Browser &browser, std::string target, std::string session)
+        : browser(browser), target(std::move(target)), session(std::move(session))
+    {
+    }
+    bool pointAt(const std::string &selector, double &x, double &y);
+    void mouse(const std::string &type, double x, double y);
+
+    Browser &browser;
+    std::string target;
+    std::string session;
+    std::vector<std::string> found; // errors seen so far
+};
+
+class Browser
+{
+  public:
+    // Starts /usr/bin/chromium headless with a fresh profile; throws when it cannot.
+    explicit Browser(std::chrono::milliseconds timeout = std::chrono::seconds(30));
+    ~Browser(); // closes the browser, kills what is left of it, removes the profile
+    Browser(const Browser &) = delete;
+    Browser &operator=(const Browser &) = delete;
+
+    // A new tab showing url (after its load event).
+    std::unique_ptr<Page> open(const std::string &url);
+
+    // Sends a command and waits for the answer with the same id; throws on an error answer
+    // or when none comes within the time limit. Events that arrive meanwhile are kept.
+    Json call(const std::string &method, const std::string &params = "{}",
+              const std::string &session = "");
+    // Waits for an event of that method for that session; throws after the time limit.
+    Json waitFor(const std::string &method, const std::string &session);
+    // The events received so far for a session, removed from the queue.
+    std::vector<Json> takeEvents(const std::string &session);
+
+    // What the browser wrote to its standard error (for failure messages).
+    std::string log() const;
+
+  private:
+    Json receive(std::chrono::steady_clock::time_point deadline);
+
+    std::chrono::milliseconds timeout;
+    std::string profile;
+    pid_t pid = -1;
+    int commands = -1;  // our end of the browser's fd 3
+    int responses = -1; // our end of the browser's fd 4
+    int nextId = 1;
+    std::string pending; // bytes read but not yet a whole message
+    std::vector<Json> events;
+};
+
+} // namespace harness
