@@ -266,24 +266,22 @@ TEST(PageMarkup, OneTargetHasNoSwitch)
     EXPECT_EQ(html.find("data-target=\"arm\""), std::string::npos);
 }
 
-// The page opt_explorer writes for each demo on its targets.
+// The page opt_explorer writes for each demo on its targets, all in one browser (a
+// browser takes seconds to start).
 struct Demo {
     std::string name;
     std::vector<std::string> targets;
 };
 
-void PrintTo(const Demo &demo, std::ostream *out)
-{
-    *out << demo.name;
-}
+const Demo demos[] = {{"optionTest1_globals", {"i386"}}, {"optionTest1", {"arm"}},
+                      {"optionTest2", {"x86-64"}},       {"optionTest4", {"x86-64", "arm"}},
+                      {"optionTest5", {"x86-64"}},       {"optionTest6", {"x86-64"}},
+                      {"optionTest7", {"x86-64"}},       {"globalVarOpt", {"x86-64"}},
+                      {"lowCostOp", {"x86-64"}}};
 
-class DemoPage : public ::testing::TestWithParam<Demo>
+void checkDemoPage(Browser &browser, const Demo &demo)
 {
-};
-
-TEST_P(DemoPage, ShowsEveryLineAndAClickSelectsThatLinesCode)
-{
-    const Demo &demo = GetParam();
+    SCOPED_TRACE(demo.name);
     const std::filesystem::path file =
         std::filesystem::temp_directory_path() /
         ("labs-page-" + demo.name + "-" + std::to_string(getpid()) + ".html");
@@ -302,61 +300,59 @@ TEST_P(DemoPage, ShowsEveryLineAndAClickSelectsThatLinesCode)
     const RunResult made = run(LABS_TOOLS_DIR "/opt_explorer", args, options);
     ASSERT_TRUE(made.exited(0)) << made.err;
 
-    try {
-        Browser browser;
-        std::unique_ptr<Page> page = browser.open("file://" + file.string());
-        std::ifstream in(source("optimization/" + demo.name + ".cpp"));
-        std::vector<std::string> lines;
-        for (std::string line; std::getline(in, line);) {
-            lines.push_back(line);
-        }
-        EXPECT_EQ(strings(page->evaluate("[...document.querySelectorAll('.src .text')]"
-                                         ".map(e => e.textContent)")),
-                  lines);
-        // Every level of every target shows code.
-        std::vector<std::string> columns;
-        for (const std::string &target : demo.targets) {
-            for (const char *level : {"-O0", "-O2", "-Os"}) {
-                columns.push_back(target + " " + level);
-            }
-        }
-        std::sort(columns.begin(), columns.end());
-        EXPECT_EQ(strings(page->evaluate("[...new Set([...document.querySelectorAll('.insn')]"
-                                         ".map(e => e.dataset.target + ' ' + e.dataset.level))]"
-                                         ".sort()")),
-                  columns);
-
-        // The line most instructions came from, and what it should select.
-        const Json line =
-            page->evaluate("(() => { const n = {}; document.querySelectorAll('.insn').forEach("
-                           "e => { if (e.dataset.line > 0) n[e.dataset.line] = "
-                           "(n[e.dataset.line] || 0) + 1; });"
-                           " return Object.keys(n).sort((a, b) => n[b] - n[a])[0]; })()");
-        ASSERT_EQ(line.kind, Json::Kind::string);
-        // Rows (source lines and instructions) by their place in the page.
-        const std::string places = "(test) => [...document.querySelectorAll('.src, .insn')]"
-                                   ".flatMap((e, i) => test(e) ? [String(i)] : [])";
-        const std::vector<std::string> expected = strings(page->evaluate(
-            "(" + places + ")(e => e.dataset.line === " + jsonString(line.string) + ")"));
-        ASSERT_TRUE(page->click(".src[data-line=\"" + line.string + "\"]"));
-        EXPECT_EQ(
-            strings(page->evaluate("(" + places + ")(e => e.classList.contains('selected'))")),
-            expected);
-        EXPECT_EQ(page->errors(), std::vector<std::string>{});
-    } catch (const std::exception &error) {
-        ADD_FAILURE() << error.what();
+    std::unique_ptr<Page> page = browser.open("file://" + file.string());
+    std::ifstream in(source("optimization/" + demo.name + ".cpp"));
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
     }
+    EXPECT_EQ(strings(page->evaluate("[...document.querySelectorAll('.src .text')]"
+                                     ".map(e => e.textContent)")),
+              lines);
+    // Every level of every target shows code.
+    std::vector<std::string> columns;
+    for (const std::string &target : demo.targets) {
+        for (const char *level : {"-O0", "-O2", "-Os"}) {
+            columns.push_back(target + " " + level);
+        }
+    }
+    std::sort(columns.begin(), columns.end());
+    EXPECT_EQ(strings(page->evaluate("[...new Set([...document.querySelectorAll('.insn')]"
+                                     ".map(e => e.dataset.target + ' ' + e.dataset.level))]"
+                                     ".sort()")),
+              columns);
+
+    // The line most instructions came from, and what it should select.
+    const Json line =
+        page->evaluate("(() => { const n = {}; document.querySelectorAll('.insn').forEach("
+                       "e => { if (e.dataset.line > 0) n[e.dataset.line] = "
+                       "(n[e.dataset.line] || 0) + 1; });"
+                       " return Object.keys(n).sort((a, b) => n[b] - n[a])[0]; })()");
+    ASSERT_EQ(line.kind, Json::Kind::string);
+    // Rows (source lines and instructions) by their place in the page.
+    const std::string places = "(test) => [...document.querySelectorAll('.src, .insn')]"
+                               ".flatMap((e, i) => test(e) ? [String(i)] : [])";
+    const std::vector<std::string> expected = strings(page->evaluate(
+        "(" + places + ")(e => e.dataset.line === " + jsonString(line.string) + ")"));
+    ASSERT_TRUE(page->click(".src[data-line=\"" + line.string + "\"]"));
+    EXPECT_EQ(
+        strings(page->evaluate("(" + places + ")(e => e.classList.contains('selected'))")),
+        expected);
+    EXPECT_EQ(page->errors(), std::vector<std::string>{});
     std::filesystem::remove(file);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Demos, DemoPage,
-    ::testing::Values(Demo{"optionTest1_globals", {"i386"}}, Demo{"optionTest1", {"arm"}},
-                      Demo{"optionTest2", {"x86-64"}}, Demo{"optionTest4", {"x86-64", "arm"}},
-                      Demo{"optionTest5", {"x86-64"}}, Demo{"optionTest6", {"x86-64"}},
-                      Demo{"optionTest7", {"x86-64"}}, Demo{"globalVarOpt", {"x86-64"}},
-                      Demo{"lowCostOp", {"x86-64"}}),
-    [](const auto &info) { return info.param.name; });
+TEST(DemoPages, ShowEveryLineAndAClickSelectsThatLinesCode)
+{
+    try {
+        Browser browser;
+        for (const Demo &demo : demos) {
+            checkDemoPage(browser, demo);
+        }
+    } catch (const std::exception &error) {
+        ADD_FAILURE() << error.what();
+    }
+}
 
 } // namespace
 } // namespace harness

@@ -22,6 +22,7 @@ struct Instruction {
     std::vector<std::string> globals; // named globals it reads, writes or takes the address of
     std::vector<std::string> locals;  // named locals of its function in memory it touches
     std::string callee;               // for a call: the function called ("" when unknown)
+    std::string annotation;           // what a relocated operand refers to (a symbol or section)
     Work work = Work::other;
     bool jumpsBack = false;   // a branch to an earlier instruction of the same function: a loop
     bool jumpsWithin = false; // a branch to an instruction of the same function

@@ -456,6 +456,18 @@ class ObjectReader {
         return found;
     }
 
+    // The name of the section a section symbol stands for ("" for any other symbol).
+    std::string sectionName(std::size_t index) const
+    {
+        if (index >= symbols_.size() || symbols_[index].type != STT_SECTION) {
+            return "";
+        }
+        std::size_t names = 0;
+        elf_getshdrstrndx(elf_, &names);
+        const char *name = elf_strptr(elf_, names, header(symbols_[index].section).sh_name);
+        return name != nullptr ? name : "";
+    }
+
     const Symbol *functionAt(std::size_t section, std::uint64_t offset) const
     {
         for (const Symbol &s : symbols_) {
@@ -542,6 +554,9 @@ class ObjectReader {
                 classify(insn, out, s.value);
                 resolveReferences(handle, insn, s, shdr, out);
                 // Calls and jumps by name, not by the object's unrelocated addresses.
+                if (!out.annotation.empty()) {
+                    out.text += "  # " + out.annotation;
+                }
                 if (!out.callee.empty()) {
                     out.text = std::string(insn.mnemonic) + " " + out.callee;
                 } else if (out.jumpsWithin) {
@@ -772,7 +787,12 @@ void ObjectReader::resolveReferences(csh handle, const cs_insn &insn, const Symb
     for (const Relocation *r : relocationsIn(function.section, insn.address, insn.address + insn.size)) {
         // A PC-relative field counts from the end of the instruction.
         const std::int64_t correction = target_ == "arm" ? 0 : std::int64_t(insn.address + insn.size - r->offset);
-        note(referenced(*r, target_ == "x86-64" ? correction : 0));
+        const Symbol *s = referenced(*r, target_ == "x86-64" ? correction : 0);
+        note(s);
+        // What the unrelocated operand will point at, for the reader of the text.
+        if (target_ != "arm" && out.work != Work::call) {
+            out.annotation = s != nullptr ? s->name : sectionName(r->symbol);
+        }
     }
     if (target_ == "arm") {
         trackArmAddresses(handle, insn, function, out);
