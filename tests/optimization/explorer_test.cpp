@@ -523,6 +523,18 @@ TEST(LabsOpt, FindsDemosAndFilesAndFits80Columns)
     EXPECT_NE(badTarget.err.find("unknown target 'mips'"), std::string::npos);
 }
 
+// The objects stay in the scratch folder between runs; a second run reports the same.
+TEST(LabsOpt, ASecondRunInTheSameFolderReportsTheSame)
+{
+    const std::string scratch = ::testing::TempDir() + "explorer-again-" + std::to_string(getpid());
+    const std::vector<std::string> args = {source("optimization/globalVarOpt.cpp"), "--facts", "--scratch", scratch};
+    const RunResult first = run(explorer(), args);
+    const RunResult second = run(explorer(), args);
+    EXPECT_NE(first.out.find("\tInlining"), std::string::npos);
+    EXPECT_EQ(second.out, first.out);
+    fs::remove_all(scratch);
+}
+
 // A source the compiler refuses: its messages, status 1.
 TEST(LabsOpt, ReportsACompileError)
 {

@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -124,6 +125,8 @@ void compileAndRead(const std::string &sourcePath, const std::string &target, Le
     }
     args.insert(args.end(), {"-g", level.name, "-fopt-info-optimized=" + remarks, "-c", sourcePath,
                              "-o", object});
+    // The compiler adds its remarks to the end of an existing file: start from none.
+    std::filesystem::remove(remarks);
     if (runLogged(args, log) != 0) {
         throw CompileError(readAll(log));
     }

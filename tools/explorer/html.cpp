@@ -57,6 +57,7 @@ h3.fn .size, h3.fn .scope { font-weight: normal; color: #667085; }
 .src .text { tab-size: 4; }
 .insn .asm { flex: 1; }
 .insn .ln { color: #8a909b; }
+.insn .mem { color: #6b5a2e; font-size: 85%; margin-right: 0.6ch; }
 .insn.line { background: hsl(var(--h) 80% 91%); }
 .insn.line.selected { background: hsl(var(--h) 80% 80%); }
 .src.selected { background: #e3e6eb; }
@@ -273,11 +274,38 @@ void renderLevel(std::string &out, const Target &target, std::size_t index, cons
             }
             out += "\"";
             placeAttributes(out, insn.line, level, target);
+            // What the instruction does to memory and which variables it names, as a tooltip
+            // and a small note after it.
+            std::string facts;
+            if (insn.readsMemory || insn.writesMemory) {
+                facts += std::string(insn.readsMemory ? "reads" : "") +
+                         (insn.readsMemory && insn.writesMemory ? " and " : "") +
+                         (insn.writesMemory ? "writes" : "") + " memory";
+            }
+            for (const std::string &name : insn.globals) {
+                facts += (facts.empty() ? "" : "; ") + std::string("global ") + name;
+            }
+            for (const std::string &name : insn.locals) {
+                facts += (facts.empty() ? "" : "; ") + std::string("local ") + name;
+            }
+            if (!facts.empty()) {
+                attribute(out, "title", facts);
+            }
+            std::string note;
+            for (const std::string &name : insn.globals) {
+                note += (note.empty() ? "" : " ") + name;
+            }
+            for (const std::string &name : insn.locals) {
+                note += (note.empty() ? "" : " ") + name;
+            }
+            note = std::string(insn.readsMemory ? "R" : "") + (insn.writesMemory ? "W" : "") +
+                   (note.empty() ? "" : " " + note);
             char offset[24];
             std::snprintf(offset, sizeof offset, "%llx",
                           static_cast<unsigned long long>(insn.offset));
             out += "><span class=\"off\">" + std::string(offset) + "</span><span class=\"asm\">" +
-                   escapeHtml(insn.text) + "</span><span class=\"ln\">" +
+                   escapeHtml(insn.text) + "</span><span class=\"mem\">" + escapeHtml(note) +
+                   "</span><span class=\"ln\">" +
                    (insn.line > 0 ? std::to_string(insn.line) : std::string()) + "</span></div>\n";
         }
     }
