@@ -50,7 +50,10 @@ RunResult runWithInput(const std::string &program, const std::string &input);
 RunResult runTyped(const std::string &program, const std::vector<std::string> &args,
                    const std::vector<std::string> &answers, const RunOptions &options = {});
 
-// Where the built deliverables are.
+// Where the built deliverables are. With LABS_CHECK=KIND:NAME=PATH in the environment
+// (./labs check), the deliverable NAME of KIND (bin, lib, arm, i386) is PATH instead, and
+// run() starts it behind the words of LABS_CHECK_SANDBOX.
+std::string checked(const std::string &kind, const std::string &name, const std::string &built);
 std::string bin(const std::string &name);     // build/<preset>/bin/NAME
 std::string lib(const std::string &name);     // build/<preset>/lib/NAME
 std::string source(const std::string &path);  // a file of the source tree

@@ -26,7 +26,8 @@ inline const Target i386{"i386", LABS_I386_BIN_DIR, LABS_I386_EMULATOR};
 
 inline std::string programPath(const Target &target, const std::string &program)
 {
-    return target.binDir + "/" + program;
+    const std::string kind = target.name == "x86-64" ? "bin" : target.name;
+    return checked(kind, program, target.binDir + "/" + program);
 }
 
 // Runs a demo on its target. A missing cross-built program fails the test with the fix.

@@ -1,0 +1,129 @@
+// ./labs check: a build of a deliverable run through the collection's own cases for it.
+// The project's own build passes them all; a copy built from a changed source fails the
+// cases that see the change, with the bytes that differ and what the program was given.
+#include "run_process.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace harness {
+namespace {
+
+namespace fs = std::filesystem;
+
+RunResult check(const std::vector<std::string> &args)
+{
+    RunOptions options;
+    options.env = {"LABS_NO_BUILD=1", std::string("LABS_BUILD_DIR=") + LABS_BIN_DIR + "/.."};
+    options.timeout = std::chrono::seconds(300);
+    std::vector<std::string> all = {"check"};
+    all.insert(all.end(), args.begin(), args.end());
+    return run(source("labs"), all, options);
+}
+
+std::string readFile(const fs::path &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class Check : public ::testing::Test {
+protected:
+    fs::path scratch = fs::path(::testing::TempDir()) / ("check-test-" + std::to_string(getpid()));
+    void SetUp() override { fs::create_directories(scratch); }
+    void TearDown() override { fs::remove_all(scratch); }
+};
+
+TEST_F(Check, TheProjectsOwnBuildPassesEveryCase)
+{
+    const fs::path junit = scratch / "report.xml";
+    const RunResult result = check({"c_src_146", bin("c_src_146"), "--junit", junit.string()});
+    EXPECT_TRUE(result.exited(0)) << result.out << result.err;
+    EXPECT_NE(result.out.find("PASS Calculator/CalculatorTest.C_src_146/Add\n"), std::string::npos);
+    EXPECT_EQ(result.out.find("FAIL"), std::string::npos) << result.out;
+    const std::vector<std::string> all = lines(result.out);
+    ASSERT_FALSE(all.empty());
+    EXPECT_EQ(all.back(), std::to_string(all.size() - 1) + " passed, 0 failed");
+    // The JUnit elements CI systems require: a testsuite with its counts, a testcase per case.
+    const std::string xml = readFile(junit);
+    EXPECT_NE(xml.find("<testsuite name=\"labs check c_src_146\""), std::string::npos);
+    EXPECT_NE(xml.find("tests=\"" + std::to_string(all.size() - 1) + "\""), std::string::npos) << xml;
+    EXPECT_NE(xml.find("failures=\"0\""), std::string::npos);
+    EXPECT_NE(xml.find("<testcase name=\"Calculator/CalculatorTest.C_src_146/Add\""), std::string::npos);
+}
+
+TEST_F(Check, ABrokenBuildFailsTheCasesThatSeeItWithTheBytesThatDiffer)
+{
+    // One byte of the sum's line changed.
+    std::string text = readFile(source("exercises/c_src_146.cpp"));
+    const std::size_t at = text.find("\"+ : %d\\n\"");
+    ASSERT_NE(at, std::string::npos);
+    text[at + 3] = ';';
+    std::ofstream(scratch / "c_src_146.cpp") << text;
+    const fs::path broken = scratch / "c_src_146";
+    const RunResult built =
+        run("g++", {"-std=c++20", "-O0", "-g", (scratch / "c_src_146.cpp").string(), "-o", broken.string()});
+    ASSERT_TRUE(built.exited(0)) << built.err;
+
+    const fs::path junit = scratch / "report.xml";
+    const RunResult result = check({"c_src_146", broken.string(), "--junit", junit.string()});
+    EXPECT_TRUE(result.exited(1)) << result.out << result.err;
+    const std::size_t fail = result.out.find("FAIL Calculator/CalculatorTest.C_src_146/Add\n");
+    ASSERT_NE(fail, std::string::npos) << result.out;
+    const std::string detail = result.out.substr(fail, result.out.find("\nPASS", fail) - fail);
+    EXPECT_NE(detail.find("\"+ ; 7\\n\""), std::string::npos) << detail;
+    EXPECT_NE(detail.find("\"+ : 7\\n\""), std::string::npos) << detail;
+    EXPECT_NE(detail.find("standard input \"+ 3 4\\n\"; it exited with status 0"), std::string::npos) << detail;
+    EXPECT_NE(result.out.find("PASS Calculator/CalculatorTest.C_src_146/Subtract\n"), std::string::npos);
+    EXPECT_NE(lines(result.out).back().find(" passed, 4 failed"), std::string::npos) << result.out;
+    EXPECT_NE(readFile(junit).find("failures=\"4\""), std::string::npos);
+}
+
+// A class of three: one passes, one prints the wrong thing, one never ends; the hanging
+// program costs its own cases and nothing more.
+TEST_F(Check, AClassGetsOneRowPerStudent)
+{
+    for (const char *student : {"alice", "bob", "carol"}) {
+        fs::create_directories(scratch / "class" / student);
+    }
+    fs::copy_file(bin("c_src_108"), scratch / "class/alice/c_src_108");
+    fs::copy_file(bin("c_src_39"), scratch / "class/bob/c_src_108");
+    std::ofstream(scratch / "hang.c") << "int main(void) { for (;;) { } }\n";
+    ASSERT_TRUE(run("gcc", {(scratch / "hang.c").string(), "-o", (scratch / "class/carol/c_src_108").string()})
+                    .exited(0));
+    const fs::path csv = scratch / "class.csv";
+    const RunResult result =
+        check({"--class", (scratch / "class").string(), "--csv", csv.string(), "--timeout", "1"});
+    EXPECT_TRUE(result.exited(0)) << result.err;
+    EXPECT_EQ(readFile(csv), "student,c_src_108\nalice,3/3\nbob,2/3\ncarol,0/3\n");
+    EXPECT_NE(result.out.find("alice    3/3"), std::string::npos) << result.out;
+}
+
+TEST_F(Check, BadArgumentsGetOneLineAndStatusTwo)
+{
+    const struct {
+        std::vector<std::string> args;
+        std::string says;
+    } cases[] = {
+        {{"no_such_example", bin("c_src_146")}, "no checks for 'no_such_example'"},
+        {{"c_src_146", (scratch / "missing").string()}, "missing: no such file"},
+        {{"c_src_146", source("README.md")}, "is not an ELF program"},
+        {{"optionTest1", bin("c_src_146")}, "optionTest1 needs ARM"},
+        {{"c_src_146"}, "name a deliverable and a build of it"},
+    };
+    for (const auto &c : cases) {
+        const RunResult result = check(c.args);
+        EXPECT_TRUE(result.exited(2)) << c.says;
+        EXPECT_EQ(lines(result.err).size(), 1u) << result.err;
+        EXPECT_NE(result.err.find(c.says), std::string::npos) << result.err;
+    }
+}
+
+} // namespace
+} // namespace harness

@@ -1,0 +1,189 @@
+# ./labs check: someone else's build of a deliverable, run through the collection's own
+# test cases for it (tools/check/cases.tsv says which), with a PASS or FAIL line per case.
+HELP+="
+  check NAME PATH [--junit FILE]
+               run the collection's tests of NAME against someone else's build PATH
+               (a program built for NAME's target); --junit FILE writes a JUnit report
+  check --dir DIR      every deliverable found in DIR by its file name
+  check --class DIR [--csv FILE]
+               each folder in DIR is one student's: a table of passed/total per deliverable;
+               --timeout SECONDS: how long each run may take (10)"
+
+check_usage() {
+    echo "labs check: $1 (usage: ./labs check NAME PATH [--junit FILE] | --dir DIR | --class DIR [--csv FILE])" >&2
+    exit 2
+}
+
+# The names ./labs check knows and the file each is built as: "NAME FILE" lines.
+check_names() {
+    grep -v -e '^#' -e '^$' "$ROOT/tools/check/cases.tsv" | while IFS='|' read -r name kind _; do
+        printf '%s %s\n' "$name" "${kind#*:}"
+    done
+}
+
+# The deliverables in DIR, by file name: "NAME PATH" lines (a file named after the catalog
+# name, or after the program it is built as).
+check_found() {
+    local dir=$1 name file
+    while read -r name file; do
+        if [[ -f "$dir/$name" ]]; then
+            printf '%s %s\n' "$name" "$dir/$name"
+        elif [[ "$file" != "$name" && -f "$dir/$file" ]] && ! grep -q "^$file " < <(check_names); then
+            printf '%s %s\n' "$name" "$dir/$file"
+        fi
+    done < <(check_names)
+}
+
+# The machine an ELF file is built for, as readelf names it ("" for anything else).
+check_machine() {
+    { LC_ALL=C readelf -h "$1" 2>/dev/null || true; } | sed -n 's/^ *Machine: *//p'
+}
+
+cmd_check() {
+    local name= path= junit= dir= class= csv= entry kind file patterns
+    while [[ $# -gt 0 ]]; do
+        case $1 in
+            --junit) [[ $# -ge 2 ]] || check_usage "--junit needs a file"; junit=$2; shift 2 ;;
+            --dir) [[ $# -ge 2 ]] || check_usage "--dir needs a folder"; dir=$2; shift 2 ;;
+            --class) [[ $# -ge 2 ]] || check_usage "--class needs a folder"; class=$2; shift 2 ;;
+            --csv) [[ $# -ge 2 ]] || check_usage "--csv needs a file"; csv=$2; shift 2 ;;
+            --timeout)
+                [[ $# -ge 2 && "$2" =~ ^[1-9][0-9]*$ ]] || check_usage "--timeout needs a number of seconds"
+                export LABS_CHECK_TIMEOUT=$2
+                shift 2
+                ;;
+            -*) check_usage "unknown option '$1'" ;;
+            *)
+                if [[ -z "$name" ]]; then name=$1; elif [[ -z "$path" ]]; then path=$1; else check_usage "too many arguments"; fi
+                shift
+                ;;
+        esac
+    done
+    if [[ -n "$dir" ]]; then
+        [[ -d "$dir" ]] || check_usage "$dir: no such folder"
+        check_dir "$dir"
+        return
+    fi
+    if [[ -n "$class" ]]; then
+        [[ -d "$class" ]] || check_usage "$class: no such folder"
+        check_class "$class" "$csv"
+        return
+    fi
+    [[ -n "$name" && -n "$path" ]] || check_usage "name a deliverable and a build of it"
+    entry=$(grep -v '^#' "$ROOT/tools/check/cases.tsv" | grep -m1 "^$name|" || true)
+    [[ -n "$entry" ]] || check_usage "no checks for '$name' (see ./labs list)"
+    IFS='|' read -r _ kind patterns <<<"$entry"
+    file=${kind#*:}
+    kind=${kind%%:*}
+    [[ -f "$path" ]] || check_usage "$path: no such file"
+    local machine wanted
+    machine=$(check_machine "$path")
+    case $kind in
+        bin) wanted="Advanced Micro Devices X86-64" ;;
+        arm) wanted="ARM" ;;
+        i386) wanted="Intel 80386" ;;
+    esac
+    [[ -n "$machine" ]] || check_usage "$path is not an ELF program"
+    [[ "$machine" == "$wanted" ]] || check_usage "$path is built for $machine, $name needs $wanted"
+
+    build
+    local build_dir=${LABS_BUILD_DIR:-$BUILD/default} scratch
+    scratch=$(mktemp -d "${TMPDIR:-/tmp}/labs-check.XXXXXX")
+    # shellcheck disable=SC2064 # the folder's name is fixed now
+    trap "rm -rf '$scratch'" EXIT
+    # The build under test is a copy in a scratch folder that anyone may read and run.
+    cp "$path" "$scratch/$file"
+    chmod 755 "$scratch" "$scratch/$file"
+    local sandbox=()
+    unshare -n true 2>/dev/null && sandbox+=(unshare -n)
+    [[ $(id -u) -eq 0 ]] && sandbox+=(setpriv --reuid=nobody --regid=nogroup --clear-groups --)
+    LABS_CHECK="$kind:$file=$scratch/$file" LABS_CHECK_SANDBOX="${sandbox[*]}" \
+        LABS_CHECK_TIMEOUT=${LABS_CHECK_TIMEOUT:-10} \
+        ctest --test-dir "$build_dir" -R "$patterns" -j "$(nproc)" --timeout 120 \
+        --output-on-failure --output-junit "$scratch/junit.xml" >"$scratch/ctest.log" 2>&1 || true
+    # The report names the suite after what was checked.
+    [[ -z "$junit" ]] || sed "s|<testsuite name=\"(empty)\"|<testsuite name=\"labs check $name\"|" \
+        "$scratch/junit.xml" >"$junit"
+    check_report "$scratch/ctest.log"
+}
+
+# PASS or FAIL with the case's name for each case ctest ran, the output of each failed
+# case under its line, and the count at the end; status 0 only when every case passed.
+check_report() {
+    awk '
+        function flush() { if (failing != "") { printf "%s", detail; failing = ""; detail = "" } }
+        /^ *[0-9]+\/[0-9]+ Test +#[0-9]+: / {
+            flush()
+            line = $0
+            sub(/^ *[0-9]+\/[0-9]+ Test +#[0-9]+: /, "", line)
+            name = line
+            sub(/ \.+.*$/, "", name)
+            if (line ~ /\.\.\.+ +Passed/) { print "PASS " name; passed++ }
+            else { print "FAIL " name; failed++; failing = name }
+            next
+        }
+        /^[0-9]+% tests passed/ || /^The following tests FAILED/ || /^Total Test time/ { flush(); stop = 1 }
+        failing != "" && !stop && !/^Running main\(\)|^Note: Google Test filter|^\[==========\]|^\[----------\]|^\[ RUN|^\[  PASSED|^\[  FAILED|FAILED TEST$|^ *Start +[0-9]+:|^ *$/ {
+            detail = detail "    " $0 "\n"
+        }
+        END {
+            flush()
+            printf "%d passed, %d failed\n", passed, failed
+            exit (failed > 0 || passed == 0) ? 1 : 0
+        }' "$1"
+}
+
+# Every deliverable found in a folder, one after the other, then the count over all.
+check_dir() {
+    local dir=$1 name path passed=0 failed=0 report status=0
+    report=$(mktemp)
+    while read -r name path; do
+        printf '=== %s (%s)\n' "$name" "$path"
+        (cmd_check "$name" "$path") | tee "$report" || status=1
+        local last
+        last=$(tail -n 1 "$report")
+        passed=$((passed + ${last%% passed*}))
+        failed=$((failed + $(sed -n 's/.* passed, \([0-9]*\) failed/\1/p' <<<"$last")))
+    done < <(check_found "$dir")
+    rm -f "$report"
+    printf '%d passed, %d failed\n' "$passed" "$failed"
+    [[ $status == 0 && $((passed + failed)) -gt 0 ]]
+}
+
+# One row per student folder, one column per deliverable any of them has: passed/total.
+# A student's crash, hang or endless output fails that student's cases only.
+check_class() {
+    local class=$1 csv=$2 student name path names=() row last
+    while read -r name _; do
+        for student in "$class"/*/; do
+            if check_found "$student" | grep -q "^$name "; then
+                names+=("$name")
+                break
+            fi
+        done
+    done < <(check_names)
+    [[ ${#names[@]} -gt 0 ]] || check_usage "no deliverable found in the folders of $class"
+    local table
+    table=$(mktemp)
+    { printf 'student'; printf ',%s' "${names[@]}"; printf '\n'; } >"$table"
+    for student in "$class"/*/; do
+        row=$(basename "$student")
+        for name in "${names[@]}"; do
+            path=$(check_found "$student" | sed -n "s/^$name //p")
+            if [[ -z "$path" ]]; then
+                row+=",-"
+                continue
+            fi
+            last=$( (cmd_check "$name" "$path" 2>/dev/null || true) | tail -n 1)
+            if [[ "$last" =~ ^([0-9]+)\ passed,\ ([0-9]+)\ failed$ ]]; then
+                row+=",${BASH_REMATCH[1]}/$((BASH_REMATCH[1] + BASH_REMATCH[2]))"
+            else
+                row+=",error"
+            fi
+        done
+        printf '%s\n' "$row" >>"$table"
+    done
+    column -s, -t <"$table"
+    [[ -z "$csv" ]] || cp "$table" "$csv"
+    rm -f "$table"
+}
