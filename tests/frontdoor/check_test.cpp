@@ -85,6 +85,20 @@ TEST_F(Check, ABrokenBuildFailsTheCasesThatSeeItWithTheBytesThatDiffer)
     EXPECT_NE(readFile(junit).find("failures=\"4\""), std::string::npos);
 }
 
+// Sources are built the way the project builds the deliverable; a build error is reported
+// with the compiler's own messages.
+TEST_F(Check, SourcesAreBuiltFirst)
+{
+    const RunResult good = check({"main_read_write", source("exercises/main.cpp"), source("exercises/read.cpp"),
+                                  source("exercises/write.cpp")});
+    EXPECT_TRUE(good.exited(0)) << good.out << good.err;
+    std::ofstream(scratch / "broken.cpp") << "int main(void) { return missing; }\n";
+    const RunResult broken = check({"c_src_146", (scratch / "broken.cpp").string()});
+    EXPECT_TRUE(broken.exited(1));
+    EXPECT_NE(broken.out.find("labs check: the build failed:\n"), std::string::npos) << broken.out;
+    EXPECT_NE(broken.out.find("was not declared"), std::string::npos) << broken.out;
+}
+
 // A class of three: one passes, one prints the wrong thing, one never ends; the hanging
 // program costs its own cases and nothing more.
 TEST_F(Check, AClassGetsOneRowPerStudent)

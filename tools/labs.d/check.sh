@@ -3,7 +3,8 @@
 HELP+="
   check NAME PATH [--junit FILE]
                run the collection's tests of NAME against someone else's build PATH
-               (a program built for NAME's target); --junit FILE writes a JUnit report
+               (a program built for NAME's target, or its C or C++ sources, which are
+               built first); --junit FILE writes a JUnit report
   check --dir DIR      every deliverable found in DIR by its file name
   check --class DIR [--csv FILE]
                each folder in DIR is one student's: a table of passed/total per deliverable;
@@ -40,7 +41,7 @@ check_machine() {
 }
 
 cmd_check() {
-    local name= path= junit= dir= class= csv= entry kind file patterns
+    local name= path= junit= dir= class= csv= entry kind file patterns sources=()
     while [[ $# -gt 0 ]]; do
         case $1 in
             --junit) [[ $# -ge 2 ]] || check_usage "--junit needs a file"; junit=$2; shift 2 ;;
@@ -54,7 +55,7 @@ cmd_check() {
                 ;;
             -*) check_usage "unknown option '$1'" ;;
             *)
-                if [[ -z "$name" ]]; then name=$1; elif [[ -z "$path" ]]; then path=$1; else check_usage "too many arguments"; fi
+                if [[ -z "$name" ]]; then name=$1; else sources+=("$1"); fi
                 shift
                 ;;
         esac
@@ -69,13 +70,26 @@ cmd_check() {
         check_class "$class" "$csv"
         return
     fi
-    [[ -n "$name" && -n "$path" ]] || check_usage "name a deliverable and a build of it"
+    [[ -n "$name" && ${#sources[@]} -gt 0 ]] || check_usage "name a deliverable and a build of it"
+    path=${sources[0]}
+    [[ ${#sources[@]} -eq 1 || "$path" == *.c || "$path" == *.cpp ]] || check_usage "too many arguments"
     entry=$(grep -v '^#' "$ROOT/tools/check/cases.tsv" | grep -m1 "^$name|" || true)
     [[ -n "$entry" ]] || check_usage "no checks for '$name' (see ./labs list)"
     IFS='|' read -r _ kind patterns <<<"$entry"
     file=${kind#*:}
     kind=${kind%%:*}
-    [[ -f "$path" ]] || check_usage "$path: no such file"
+    local source
+    for source in "${sources[@]}"; do
+        [[ -f "$source" ]] || check_usage "$source: no such file"
+    done
+    local built=
+    if [[ "$path" == *.c || "$path" == *.cpp ]]; then
+        built=$(mktemp -d "${TMPDIR:-/tmp}/labs-check-build.XXXXXX")
+        # shellcheck disable=SC2064 # the folder's name is fixed now
+        trap "rm -rf '$built'" EXIT
+        check_compile "$kind" "$file" "$built/$file" "${sources[@]}" || return 1
+        path=$built/$file
+    fi
     local machine wanted
     machine=$(check_machine "$path")
     case $kind in
@@ -90,7 +104,7 @@ cmd_check() {
     local build_dir=${LABS_BUILD_DIR:-$BUILD/default} scratch
     scratch=$(mktemp -d "${TMPDIR:-/tmp}/labs-check.XXXXXX")
     # shellcheck disable=SC2064 # the folder's name is fixed now
-    trap "rm -rf '$scratch'" EXIT
+    trap "rm -rf '$scratch' ${built:+'$built'}" EXIT
     # The build under test is a copy in a scratch folder that anyone may read and run.
     cp "$path" "$scratch/$file"
     chmod 755 "$scratch" "$scratch/$file"
@@ -105,6 +119,40 @@ cmd_check() {
     [[ -z "$junit" ]] || sed "s|<testsuite name=\"(empty)\"|<testsuite name=\"labs check $name\"|" \
         "$scratch/junit.xml" >"$junit"
     check_report "$scratch/ctest.log"
+}
+
+# Builds sources the way the project builds that deliverable: the target's compiler and
+# instruction-set flags (from the toolchain files), C++20, debug information, no
+# optimisation. A build error is reported with the compiler's messages.
+check_compile() {
+    local kind=$1 file=$2 output=$3
+    shift 3
+    local compiler=g++ flags=() toolchain
+    case $kind in
+        arm) toolchain=$ROOT/cmake/toolchains/arm-linux-gnueabi.cmake ;;
+        i386) toolchain=$ROOT/cmake/toolchains/i686-linux-gnu.cmake ;;
+    esac
+    if [[ -n "${toolchain:-}" ]]; then
+        compiler=$(sed -n 's/^set(CMAKE_CXX_COMPILER \([^)]*\))/\1/p' "$toolchain")
+        read -r -a flags <<<"$(sed -n 's/^set(CMAKE_CXX_FLAGS_INIT "\([^"]*\)")/\1/p' "$toolchain")"
+    fi
+    [[ "$1" == *.c && $# -eq 1 ]] && compiler=${compiler%++}cc
+    local language=(-std=c++20)
+    [[ "$1" == *.c ]] && language=(-x c -std=c17)
+    local libraries=()
+    [[ "$file" == optionTest7 ]] && libraries=(-I "$ROOT/standins/minmax" -L "${LABS_BUILD_DIR:-$BUILD/default}/lib" -lminmax -Wl,-z,now)
+    [[ "$kind" != bin ]] && flags+=(-fno-exceptions)
+    local log
+    log=$(mktemp)
+    if ! "$compiler" "${language[@]}" "${flags[@]}" -O0 -g -Wall -Wextra "$@" -o "$output" \
+        "${libraries[@]}" >"$log" 2>&1; then
+        echo "labs check: the build failed:"
+        cat "$log"
+        rm -f "$log"
+        echo "0 passed, 1 failed"
+        return 1
+    fi
+    rm -f "$log"
 }
 
 # PASS or FAIL with the case's name for each case ctest ran, the output of each failed
