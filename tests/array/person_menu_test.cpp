@@ -15,7 +15,9 @@ RunResult menu(const std::string &library, const std::string &input)
 {
     RunOptions options;
     options.input = input;
-    return run(bin("person_menu"), {library}, options);
+    // A library under ./labs check is loaded by its path; ours by the menu's own lookup.
+    const std::string checkedLibrary = checked("lib", "libarray_" + library + ".so", "");
+    return run(bin("person_menu"), {checkedLibrary.empty() ? library : checkedLibrary}, options);
 }
 
 TEST(PersonMenu, AddsListsAndSearchesThroughLibarraySrh)

@@ -76,7 +76,13 @@ class PromptOrder : public ::testing::TestWithParam<Dialogue> {};
 TEST_P(PromptOrder, EachPromptComesBeforeItsAnswerIsRead)
 {
     const Dialogue &c = GetParam();
-    const RunResult result = runTyped(bin(c.program), c.args, c.answers);
+    std::vector<std::string> args = c.args;
+    // A person library under ./labs check is loaded by its path.
+    if (c.program == "person_menu") {
+        const std::string checkedLibrary = checked("lib", "libarray_" + args[0] + ".so", "");
+        args[0] = checkedLibrary.empty() ? args[0] : checkedLibrary;
+    }
+    const RunResult result = runTyped(bin(c.program), args, c.answers);
     EXPECT_EQ(result.out, c.transcript) << "expected:\n"
                                         << visible(c.transcript) << "\ngot:\n"
                                         << visible(result.out);

@@ -99,6 +99,28 @@ TEST_F(Check, SourcesAreBuiltFirst)
     EXPECT_NE(broken.out.find("was not declared"), std::string::npos) << broken.out;
 }
 
+// A record library goes through the same drivers, menus and ELF rules as ours.
+TEST_F(Check, ALibraryIsCheckedThroughTheCollectionsDriversAndMenus)
+{
+    const RunResult ours = check({"libarray_srh", lib("libarray_srh.so")});
+    EXPECT_TRUE(ours.exited(0)) << ours.out << ours.err;
+    EXPECT_NE(ours.out.find("PASS PersonMenu.AddsListsAndSearchesThroughLibarraySrh\n"), std::string::npos);
+
+    // Names compared without their case.
+    std::string text = readFile(source("array/srh.cpp"));
+    const std::size_t at = text.find("strcmp(");
+    ASSERT_NE(at, std::string::npos);
+    text.replace(at, 7, "strcasecmp(");
+    text.insert(0, "#include <strings.h>\n");
+    std::ofstream(scratch / "srh.cpp") << text;
+    const RunResult broken = check({"libarray_srh", source("array/array.cpp"), (scratch / "srh.cpp").string()});
+    EXPECT_TRUE(broken.exited(1)) << broken.out << broken.err;
+    EXPECT_NE(broken.out.find("FAIL SrhAndDel/PersonTest.ReadsTheNameAndPrintsExactly/SearchIsWholeNameAndCaseSensitive\n"),
+              std::string::npos)
+        << broken.out;
+    EXPECT_NE(lines(broken.out).back().find(" passed, 1 failed"), std::string::npos) << broken.out;
+}
+
 // A class of three: one passes, one prints the wrong thing, one never ends; the hanging
 // program costs its own cases and nothing more.
 TEST_F(Check, AClassGetsOneRowPerStudent)

@@ -192,7 +192,29 @@ RunResult run(const std::string &program, const std::vector<std::string> &args,
     // Someone else's build runs without network and, under root, as nobody, and gets no
     // more time than ./labs check allows (LABS_CHECK_TIMEOUT seconds).
     RunOptions limited = options;
-    if (underCheck(program)) {
+    // A library under check is found first on the library path, and every program that
+    // may load it runs in the sandbox as well.
+    const char *check = std::getenv("LABS_CHECK");
+    const bool libraryUnderCheck = check != nullptr && std::string(check).starts_with("lib:");
+    if (libraryUnderCheck) {
+        const std::string path = std::string(check).substr(std::string(check).find('=') + 1);
+        const std::string folder = path.substr(0, path.rfind('/'));
+        std::string searched = folder;
+        for (const std::string &entry : options.env) {
+            if (entry.starts_with("LD_LIBRARY_PATH=")) {
+                searched += ":" + entry.substr(16);
+            }
+        }
+        if (searched == folder) {
+            if (const char *inherited = std::getenv("LD_LIBRARY_PATH")) {
+                searched += std::string(":") + inherited;
+            }
+        }
+        std::erase_if(limited.env, [](const std::string &e) { return e.starts_with("LD_LIBRARY_PATH="); });
+        limited.env.push_back("LD_LIBRARY_PATH=" + searched);
+    }
+    const bool checkedRun = underCheck(program) || libraryUnderCheck;
+    if (checkedRun) {
         if (const char *seconds = std::getenv("LABS_CHECK_TIMEOUT")) {
             limited.timeout = std::min(limited.timeout, std::chrono::milliseconds(1000 * std::atol(seconds)));
         }
@@ -212,7 +234,7 @@ RunResult run(const std::string &program, const std::vector<std::string> &args,
     Pipe in = makePipe(), out = makePipe(), err = makePipe();
     pid_t pid = -1;
     try {
-        pid = start(argv, options, in.read, out.write, err.write);
+        pid = start(argv, limited, in.read, out.write, err.write);
     } catch (...) {
         for (int *fd : {&in.read, &in.write, &out.read, &out.write, &err.read, &err.write}) {
             closeFd(*fd);
@@ -300,7 +322,7 @@ RunResult run(const std::string &program, const std::vector<std::string> &args,
     if (options.checkSanitizers && hasSanitizerReport(result.err)) {
         ADD_FAILURE() << "sanitizer report from " << program << ":\n" << result.err;
     }
-    if (underCheck(program)) {
+    if (checkedRun) {
         noteCheckedRun(args, options.input, result);
     }
     return result;

@@ -3,8 +3,8 @@
 HELP+="
   check NAME PATH [--junit FILE]
                run the collection's tests of NAME against someone else's build PATH
-               (a program built for NAME's target, or its C or C++ sources, which are
-               built first); --junit FILE writes a JUnit report
+               (a program built for NAME's target or a record library, or its C or C++
+               sources, which are built first); --junit FILE writes a JUnit report
   check --dir DIR      every deliverable found in DIR by its file name
   check --class DIR [--csv FILE]
                each folder in DIR is one student's: a table of passed/total per deliverable;
@@ -93,7 +93,7 @@ cmd_check() {
     local machine wanted
     machine=$(check_machine "$path")
     case $kind in
-        bin) wanted="Advanced Micro Devices X86-64" ;;
+        bin | lib) wanted="Advanced Micro Devices X86-64" ;;
         arm) wanted="ARM" ;;
         i386) wanted="Intel 80386" ;;
     esac
@@ -108,12 +108,17 @@ cmd_check() {
     # The build under test is a copy in a scratch folder that anyone may read and run.
     cp "$path" "$scratch/$file"
     chmod 755 "$scratch" "$scratch/$file"
-    local sandbox=()
-    unshare -n true 2>/dev/null && sandbox+=(unshare -n)
-    [[ $(id -u) -eq 0 ]] && sandbox+=(setpriv --reuid=nobody --regid=nogroup --clear-groups --)
+    # No network for the whole run (a library is loaded into the test programs themselves),
+    # and under root every program the tests start runs as nobody.
+    local isolated=() sandbox=()
+    unshare -n true 2>/dev/null && isolated=(unshare -n)
+    [[ $(id -u) -eq 0 ]] && sandbox=(setpriv --reuid=nobody --regid=nogroup --clear-groups --)
+    # A library is found in the scratch folder before ours.
+    local library_path=${LD_LIBRARY_PATH:-}
+    [[ $kind == lib ]] && library_path=$scratch${library_path:+:$library_path}
     LABS_CHECK="$kind:$file=$scratch/$file" LABS_CHECK_SANDBOX="${sandbox[*]}" \
-        LABS_CHECK_TIMEOUT=${LABS_CHECK_TIMEOUT:-10} \
-        ctest --test-dir "$build_dir" -R "$patterns" -j "$(nproc)" --timeout 120 \
+        LABS_CHECK_TIMEOUT=${LABS_CHECK_TIMEOUT:-10} LD_LIBRARY_PATH=$library_path \
+        "${isolated[@]}" ctest --test-dir "$build_dir" -R "$patterns" -j "$(nproc)" --timeout 120 \
         --output-on-failure --output-junit "$scratch/junit.xml" >"$scratch/ctest.log" 2>&1 || true
     # The report names the suite after what was checked.
     [[ -z "$junit" ]] || sed "s|<testsuite name=\"(empty)\"|<testsuite name=\"labs check $name\"|" \
@@ -140,8 +145,15 @@ check_compile() {
     local language=(-std=c++20)
     [[ "$1" == *.c ]] && language=(-x c -std=c17)
     local libraries=()
+    # A record library is built as ours are: no start-up code, no library of its own
+    # (libmember names libvecbox), only its operations exported.
+    if [[ $kind == lib ]]; then
+        flags+=(-fPIC -shared -fvisibility=hidden -fno-exceptions -fno-rtti -nostdlib
+                -I "$ROOT/array" -I "$ROOT/member" -I "$ROOT/common" -I "$ROOT/standins/vecbox")
+        [[ "$file" == libmember.so ]] && libraries=(-L "${LABS_BUILD_DIR:-$BUILD/default}/lib" -lvecbox)
+    fi
     [[ "$file" == optionTest7 ]] && libraries=(-I "$ROOT/standins/minmax" -L "${LABS_BUILD_DIR:-$BUILD/default}/lib" -lminmax -Wl,-z,now)
-    [[ "$kind" != bin ]] && flags+=(-fno-exceptions)
+    [[ "$kind" == arm || "$kind" == i386 ]] && flags+=(-fno-exceptions)
     local log
     log=$(mktemp)
     if ! "$compiler" "${language[@]}" "${flags[@]}" -O0 -g -Wall -Wextra "$@" -o "$output" \
