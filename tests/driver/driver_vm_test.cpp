@@ -31,6 +31,14 @@ std::string readFile(const std::string &path)
     return text.str();
 }
 
+// Where the boot keeps its console and kernel log: VMLAB_LOGS (./labs check gives each
+// check its own), else the build's folder.
+std::string logsDir()
+{
+    const char *logs = std::getenv("VMLAB_LOGS");
+    return logs != nullptr ? logs : VM_LOGS;
+}
+
 // The one boot every case looks at.
 const VmRun &vmRun()
 {
@@ -41,9 +49,9 @@ const VmRun &vmRun()
         VmRun result;
         result.boot = harness::run(source("vmlab/boot"),
                                    {"--run", testProgram("qb_guest_test"), "--add", HOG_MODULE, "--build",
-                                    std::string(LABS_BIN_DIR) + "/..", "--logs", VM_LOGS, "--timeout", "180"},
+                                    std::string(LABS_BIN_DIR) + "/..", "--logs", logsDir(), "--timeout", "180"},
                                    options);
-        result.kernelLog = readFile(std::string(VM_LOGS) + "/kernel.log");
+        result.kernelLog = readFile(logsDir() + "/kernel.log");
         return result;
     }();
     return run;

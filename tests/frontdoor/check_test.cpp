@@ -121,6 +121,36 @@ TEST_F(Check, ALibraryIsCheckedThroughTheCollectionsDriversAndMenus)
     EXPECT_NE(lines(broken.out).back().find(" passed, 1 failed"), std::string::npos) << broken.out;
 }
 
+// The kernel module goes through the guest scenarios in the lab's VM; a copy built from a
+// changed source answers an oversized write with the wrong errno and fails those cases.
+TEST_F(Check, TheModuleIsCheckedInTheVm)
+{
+    if (sanitized) {
+        GTEST_SKIP() << "the VM's tests are not part of the sanitizer build";
+    }
+    const RunResult ours = check({"qb_ioctl", std::string(LABS_BIN_DIR) + "/../driver/qb_ioctl/qb_ioctl.ko"});
+    EXPECT_TRUE(ours.exited(0)) << ours.out << ours.err;
+    EXPECT_NE(ours.out.find("PASS InTheVm/DriverScenario.RanAndPassed/"), std::string::npos) << ours.out;
+
+    fs::create_directories(scratch / "module");
+    fs::copy_file(source("driver/Kbuild"), scratch / "module/Kbuild");
+    std::string text = readFile(source("driver/qb_ioctl.c"));
+    const std::size_t at = text.find("\t\tstatus = -EINVAL;\n\telse if (copy_from_user");
+    ASSERT_NE(at, std::string::npos);
+    text.replace(text.find("EINVAL", at), 6, "ENOSPC");
+    std::ofstream(scratch / "module/qb_ioctl.c") << text;
+    const RunResult broken = check({"qb_ioctl", (scratch / "module").string()});
+    EXPECT_TRUE(broken.exited(1)) << broken.out << broken.err;
+    EXPECT_NE(broken.out.find("FAIL InTheVm/DriverScenario.RanAndPassed/"
+                              "Counts_QbOversized_WriteIsRefusedWithEinvalAndStoresNothing_count12\n"),
+              std::string::npos)
+        << broken.out;
+
+    const RunResult notModule = check({"qb_ioctl", source("README.md")});
+    EXPECT_TRUE(notModule.exited(2));
+    EXPECT_NE(notModule.err.find("is not a kernel module"), std::string::npos) << notModule.err;
+}
+
 // A class of three: one passes, one prints the wrong thing, one never ends; the hanging
 // program costs its own cases and nothing more.
 TEST_F(Check, AClassGetsOneRowPerStudent)

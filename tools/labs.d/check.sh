@@ -5,6 +5,8 @@ HELP+="
                run the collection's tests of NAME against someone else's build PATH
                (a program built for NAME's target or a record library, or its C or C++
                sources, which are built first); --junit FILE writes a JUnit report
+  check qb_ioctl FILE.ko|FOLDER
+               the kernel module (or its Kbuild folder) through the guest scenarios in the VM
   check --dir DIR      every deliverable found in DIR by its file name
   check --class DIR [--csv FILE]
                each folder in DIR is one student's: a table of passed/total per deliverable;
@@ -78,6 +80,10 @@ cmd_check() {
     IFS='|' read -r _ kind patterns <<<"$entry"
     file=${kind#*:}
     kind=${kind%%:*}
+    if [[ $kind == ko ]]; then
+        check_module "$name" "$file" "$path" "$junit"
+        return
+    fi
     local source
     for source in "${sources[@]}"; do
         [[ -f "$source" ]] || check_usage "$source: no such file"
@@ -165,6 +171,75 @@ check_compile() {
         return 1
     fi
     rm -f "$log"
+}
+
+# The kernel module: a .ko built for the lab's kernel, or a folder with its Kbuild file and C
+# sources, built here against the lab's kernel headers as ours is (W=1 C=2). It is tried
+# only in the lab's VM, with the guest scenarios of the project's own module; a VM that
+# hangs or panics ends within the boot's time limit with its console and kernel log.
+check_module() {
+    local name=$1 file=$2 path=$3 junit=$4 release scratch
+    release=$("$ROOT/vmlab/kernel-version")
+    scratch=$(mktemp -d "${TMPDIR:-/tmp}/labs-check.XXXXXX")
+    # shellcheck disable=SC2064 # the folder's name is fixed now
+    trap "rm -rf '$scratch'" EXIT
+    if [[ -d "$path" ]]; then
+        [[ -f "$path/Kbuild" ]] || check_usage "$path has no Kbuild file"
+        if ! "$ROOT/vmlab/build-module" "$path" "$scratch/build" 2>"$scratch/build.log"; then
+            echo "labs check: the build failed:"
+            cat "$scratch/build.log"
+            echo "0 passed, 1 failed"
+            return 1
+        fi
+        path=$(find "$scratch/build" -maxdepth 1 -name '*.ko' | head -n 1)
+    fi
+    [[ -f "$path" ]] || check_usage "$path: no such file"
+    local magic
+    magic=$({ readelf -p .modinfo "$path" 2>/dev/null || true; } | sed -n 's/.*vermagic=\([^ ]*\).*/\1/p')
+    [[ -n "$magic" ]] || check_usage "$path is not a kernel module"
+    [[ "$magic" == "$release" ]] || check_usage "$path is built for kernel $magic, the lab runs $release"
+    build
+    local build_dir=${LABS_BUILD_DIR:-$BUILD/default}
+    cp "$path" "$scratch/$file"
+    mkdir -p "$scratch/logs"
+    VMLAB_MODULE=$scratch/$file VMLAB_LOGS=$scratch/logs \
+        "$build_dir/tests/driver_vm_test" --gtest_filter='-FrontDoorSession*:LabsVm*' \
+        --gtest_output="xml:$scratch/junit.xml" >"$scratch/gtest.log" 2>&1 || true
+    [[ -z "$junit" ]] || cp "$scratch/junit.xml" "$junit"
+    if [[ ! -s "$scratch/junit.xml" ]]; then
+        cat "$scratch/gtest.log"
+        echo "0 passed, 1 failed"
+        return 1
+    fi
+    check_gtest_report "$scratch/junit.xml"
+}
+
+# The same report from a test program's own XML report (the guest's output that a failed
+# case carries is detail, not cases of its own): PASS or FAIL per case, what a failed case
+# said, the count.
+check_gtest_report() {
+    awk '
+        function attribute(line, key,    start) {
+            if (!match(line, key "=\"[^\"]*\"")) return ""
+            return substr(line, RSTART + length(key) + 2, RLENGTH - length(key) - 3)
+        }
+        /<testcase / {
+            name = attribute($0, "classname") "." attribute($0, "name")
+            failing = 0; detail = ""; inside = 0
+            if ($0 ~ /\/>[ \t]*$/) { print "PASS " name; passed++; name = "" }
+            next
+        }
+        /<failure / { failing = 1; inside = 1; sub(/.*<!\[CDATA\[/, ""); }
+        inside && /\]\]><\/failure>/ { sub(/\]\]><\/failure>.*/, ""); if ($0 != "") detail = detail "    " $0 "\n"; inside = 0; next }
+        inside { detail = detail "    " $0 "\n"; next }
+        /<\/testcase>/ && name != "" {
+            if (failing) { print "FAIL " name; printf "%s", detail; failed++ } else { print "PASS " name; passed++ }
+            name = ""
+        }
+        END {
+            printf "%d passed, %d failed\n", passed, failed
+            exit (failed > 0 || passed == 0) ? 1 : 0
+        }' "$1"
 }
 
 # PASS or FAIL with the case's name for each case ctest ran, the output of each failed
