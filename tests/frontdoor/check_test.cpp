@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
 
@@ -169,6 +170,38 @@ TEST_F(Check, AClassGetsOneRowPerStudent)
     EXPECT_TRUE(result.exited(0)) << result.err;
     EXPECT_EQ(readFile(csv), "student,c_src_108\nalice,3/3\nbob,2/3\ncarol,0/3\n");
     EXPECT_NE(result.out.find("alice    3/3"), std::string::npos) << result.out;
+}
+
+// Every deliverable ./labs list shows can be checked, and a folder is checked by file name.
+TEST_F(Check, EveryListedDeliverableCanBeCheckedAndAFolderByItsFileNames)
+{
+    std::set<std::string> listed, checkable;
+    for (const auto &entry : fs::directory_iterator(source("catalog"))) {
+        if (entry.path().extension() == ".tsv") {
+            for (const std::string &line : lines(readFile(entry.path()))) {
+                if (!line.empty() && line[0] != '#') {
+                    listed.insert(line.substr(0, line.find('|')));
+                }
+            }
+        }
+    }
+    for (const std::string &line : lines(readFile(source("tools/check/cases.tsv")))) {
+        if (!line.empty() && line[0] != '#') {
+            checkable.insert(line.substr(0, line.find('|')));
+        }
+    }
+    EXPECT_EQ(checkable, listed);
+
+    fs::create_directories(scratch / "mine");
+    fs::copy_file(bin("c_src_108"), scratch / "mine/c_src_108");
+    fs::copy_file(bin("c_src_39"), scratch / "mine/c_src_161"); // the wrong program
+    const RunResult result = check({"--dir", (scratch / "mine").string()});
+    EXPECT_TRUE(result.exited(1)) << result.out << result.err;
+    EXPECT_NE(result.out.find("=== c_src_108 ("), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("FAIL Demos/FixedOutputProgram.WritesExactlyItsBytesAndExitsWithZero/c_src_161\n"),
+              std::string::npos)
+        << result.out;
+    EXPECT_EQ(lines(result.out).back(), "5 passed, 1 failed") << result.out;
 }
 
 TEST_F(Check, BadArgumentsGetOneLineAndStatusTwo)

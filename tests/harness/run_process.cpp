@@ -215,6 +215,10 @@ RunResult run(const std::string &program, const std::vector<std::string> &args,
     }
     const bool checkedRun = underCheck(program) || libraryUnderCheck;
     if (checkedRun) {
+        // In a folder of its own, unless the case gives one.
+        if (const char *folder = std::getenv("LABS_CHECK_FOLDER"); folder != nullptr && limited.workingDir.empty()) {
+            limited.workingDir = folder;
+        }
         if (const char *seconds = std::getenv("LABS_CHECK_TIMEOUT")) {
             limited.timeout = std::min(limited.timeout, std::chrono::milliseconds(1000 * std::atol(seconds)));
         }
