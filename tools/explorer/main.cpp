@@ -158,8 +158,8 @@ int main(int argc, char **argv)
     try {
         if (!options.overview.empty()) {
             std::vector<Exploration> all;
-            for (const std::string &spec : options.overview) {
-                const std::vector<std::string> parts = split(spec, ':');
+            for (const std::string &entry : options.overview) {
+                const std::vector<std::string> parts = split(entry, ':');
                 if (parts.size() != 3) {
                     usage("--overview takes TITLE:SOURCE:TARGET[,TARGET]");
                 }
