@@ -11,6 +11,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <poll.h>
 #include <pty.h>
@@ -133,9 +134,27 @@ void setStatus(RunResult &result, int wstatus)
 
 } // namespace
 
-bool underCheck(const std::string &path);
-
 namespace {
+
+// The build ./labs check puts in place of one of ours: LABS_CHECK=KIND:NAME=PATH.
+struct CheckedBuild {
+    std::string kind, name, path;
+};
+
+std::optional<CheckedBuild> checkedBuild()
+{
+    const char *check = std::getenv("LABS_CHECK");
+    if (check == nullptr) {
+        return std::nullopt;
+    }
+    const std::string entry = check;
+    const std::size_t colon = entry.find(':'), equals = entry.find('=');
+    if (colon == std::string::npos || equals == std::string::npos || equals < colon) {
+        return std::nullopt;
+    }
+    return CheckedBuild{entry.substr(0, colon), entry.substr(colon + 1, equals - colon - 1),
+                        entry.substr(equals + 1)};
+}
 
 // The last run of a build under check, told under each failure of a case, so that whoever
 // reads ./labs check's report sees what the program was given and how it ended.
@@ -194,26 +213,19 @@ RunResult run(const std::string &program, const std::vector<std::string> &args,
     RunOptions limited = options;
     // A library under check is found first on the library path, and every program that
     // may load it runs in the sandbox as well.
-    const char *check = std::getenv("LABS_CHECK");
-    const bool libraryUnderCheck = check != nullptr && std::string(check).starts_with("lib:");
+    const std::optional<CheckedBuild> check = checkedBuild();
+    const bool libraryUnderCheck = check && check->kind == "lib";
     if (libraryUnderCheck) {
-        const std::string path = std::string(check).substr(std::string(check).find('=') + 1);
-        const std::string folder = path.substr(0, path.rfind('/'));
-        std::string searched = folder;
-        for (const std::string &entry : options.env) {
+        // ./labs check puts the library's folder first on the inherited path; a case that
+        // sets a path of its own gets the folder in front of that one.
+        const std::string folder = check->path.substr(0, check->path.rfind('/'));
+        for (std::string &entry : limited.env) {
             if (entry.starts_with("LD_LIBRARY_PATH=")) {
-                searched += ":" + entry.substr(16);
+                entry.insert(16, folder + ":");
             }
         }
-        if (searched == folder) {
-            if (const char *inherited = std::getenv("LD_LIBRARY_PATH")) {
-                searched += std::string(":") + inherited;
-            }
-        }
-        std::erase_if(limited.env, [](const std::string &e) { return e.starts_with("LD_LIBRARY_PATH="); });
-        limited.env.push_back("LD_LIBRARY_PATH=" + searched);
     }
-    const bool checkedRun = underCheck(program) || libraryUnderCheck;
+    const bool checkedRun = libraryUnderCheck || (check && check->path == program);
     if (checkedRun) {
         // In a folder of its own, unless the case gives one.
         if (const char *folder = std::getenv("LABS_CHECK_FOLDER"); folder != nullptr && limited.workingDir.empty()) {
@@ -482,24 +494,8 @@ RunResult runTyped(const std::string &program, const std::vector<std::string> &a
 
 std::string checked(const std::string &kind, const std::string &name, const std::string &built)
 {
-    // LABS_CHECK=KIND:NAME=PATH puts someone else's build in place of one of ours.
-    const char *check = std::getenv("LABS_CHECK");
-    if (check == nullptr) {
-        return built;
-    }
-    const std::string entry = check;
-    const std::string key = kind + ":" + name + "=";
-    return entry.starts_with(key) ? entry.substr(key.size()) : built;
-}
-
-bool underCheck(const std::string &path)
-{
-    const char *check = std::getenv("LABS_CHECK");
-    if (check == nullptr) {
-        return false;
-    }
-    const std::string entry = check;
-    return entry.find('=') != std::string::npos && entry.substr(entry.find('=') + 1) == path;
+    const std::optional<CheckedBuild> check = checkedBuild();
+    return check && check->kind == kind && check->name == name ? check->path : built;
 }
 
 std::string bin(const std::string &name)

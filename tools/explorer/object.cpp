@@ -398,9 +398,24 @@ class ObjectReader {
         return names;
     }
 
-    // The data object or function a relocation in section refers to, resolving a section
-    // symbol plus offset to the symbol defined there. target is where the reference points
-    // relative to the symbol (the addend, corrected for a PC-relative field).
+    // The symbol defined at offset at of a section: a data object, or with functions also a
+    // function. Relocations name a section plus offset for what the file keeps local.
+    const Symbol *definedAt(std::size_t section, std::int64_t at, bool functions) const
+    {
+        for (const Symbol &candidate : symbols_) {
+            if (candidate.section == section &&
+                (candidate.type == STT_OBJECT || (functions && candidate.type == STT_FUNC)) &&
+                at >= std::int64_t(candidate.value) &&
+                at < std::int64_t(candidate.value + std::max<std::uint64_t>(candidate.size, 1))) {
+                return &candidate;
+            }
+        }
+        return nullptr;
+    }
+
+    // The data object or function a relocation refers to. correction is where the reference
+    // points relative to the symbol plus addend (a PC-relative field counts from the end of
+    // its instruction).
     const Symbol *referenced(const Relocation &r, std::int64_t correction) const
     {
         if (r.symbol >= symbols_.size()) {
@@ -410,16 +425,7 @@ class ObjectReader {
         if (s.type != STT_SECTION) {
             return s.type == STT_OBJECT || s.type == STT_FUNC || s.type == STT_NOTYPE ? &s : nullptr;
         }
-        const std::int64_t at = r.addend + correction;
-        for (const Symbol &candidate : symbols_) {
-            if (candidate.section == s.section &&
-                (candidate.type == STT_OBJECT || candidate.type == STT_FUNC) &&
-                at >= std::int64_t(candidate.value) &&
-                at < std::int64_t(candidate.value + std::max<std::uint64_t>(candidate.size, 1))) {
-                return &candidate;
-            }
-        }
-        return nullptr;
+        return definedAt(s.section, r.addend + correction, true);
     }
 
     // The data object at offset from symbol index (a section symbol or a variable).
@@ -429,15 +435,7 @@ class ObjectReader {
             return nullptr;
         }
         const Symbol &s = symbols_[index];
-        const std::int64_t at = (s.type == STT_SECTION ? 0 : std::int64_t(s.value)) + offset;
-        for (const Symbol &candidate : symbols_) {
-            if (candidate.section == s.section && candidate.type == STT_OBJECT &&
-                at >= std::int64_t(candidate.value) &&
-                at < std::int64_t(candidate.value + std::max<std::uint64_t>(candidate.size, 1))) {
-                return &candidate;
-            }
-        }
-        return nullptr;
+        return definedAt(s.section, (s.type == STT_SECTION ? 0 : std::int64_t(s.value)) + offset, false);
     }
 
     std::vector<const Relocation *> relocationsIn(std::size_t section, std::uint64_t from,
@@ -510,6 +508,15 @@ class ObjectReader {
     }
 
     void classify(const cs_insn &insn, Instruction &out, std::uint64_t functionStart) const;
+
+    // A branch to "to": within the function it jumps to an offset of it, and to an earlier
+    // instruction it closes a loop.
+    void noteBranchTarget(std::uint64_t to, std::uint64_t at, std::uint64_t functionStart, Instruction &out) const
+    {
+        out.jumpsBack = to >= functionStart && to <= at;
+        out.jumpsWithin = to >= functionStart && to < functionEnd_;
+        out.jumpTarget = out.jumpsWithin ? to - functionStart : 0;
+    }
 
     Function disassemble(const Symbol &s)
     {
@@ -647,10 +654,7 @@ void ObjectReader::classify(const cs_insn &insn, Instruction &out, std::uint64_t
         }
         if (out.work == Work::branch && detail->arm.op_count == 1 &&
             detail->arm.operands[0].type == ARM_OP_IMM) {
-            const std::uint64_t to = std::uint32_t(detail->arm.operands[0].imm);
-            out.jumpsBack = to >= functionStart && to <= insn.address;
-            out.jumpsWithin = to >= functionStart && to < functionEnd_;
-            out.jumpTarget = out.jumpsWithin ? to - functionStart : 0;
+            noteBranchTarget(std::uint32_t(detail->arm.operands[0].imm), insn.address, functionStart, out);
         }
         return;
     }
@@ -695,10 +699,7 @@ void ObjectReader::classify(const cs_insn &insn, Instruction &out, std::uint64_t
     }
     if (out.work == Work::branch && detail->x86.op_count == 1 &&
         detail->x86.operands[0].type == X86_OP_IMM) {
-        const std::uint64_t to = std::uint64_t(detail->x86.operands[0].imm);
-        out.jumpsBack = to >= functionStart && to <= insn.address;
-        out.jumpsWithin = to >= functionStart && to < functionEnd_;
-        out.jumpTarget = out.jumpsWithin ? to - functionStart : 0;
+        noteBranchTarget(std::uint64_t(detail->x86.operands[0].imm), insn.address, functionStart, out);
     }
 }
 

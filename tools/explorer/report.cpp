@@ -82,11 +82,6 @@ std::string expandTabs(const std::string &text)
     return out;
 }
 
-std::string plural(int n, const std::string &word)
-{
-    return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
-}
-
 // "7 instructions, 2 reads, 1 write; locals i; global_var; calls f2"
 std::string longCell(const Tally &t)
 {
@@ -335,25 +330,11 @@ std::string overviewTable(const std::vector<Exploration> &explorations)
             if (o0 == nullptr || o2 == nullptr) {
                 continue;
             }
-            auto sizes = [](const Level &level) {
-                std::uint64_t total = 0;
-                for (const Function &f : level.functions) {
-                    total += f.size;
-                }
-                return total;
-            };
-            auto loops = [](const Level &level) {
-                std::size_t count = 0;
-                for (const Function &f : level.functions) {
-                    count += loopLines(f).size();
-                }
-                return count;
-            };
             const Tally t0 = whole(*o0), t2 = whole(*o2);
-            out << fit(e.title, 19) << " " << fit(target.name, 6) << number(sizes(*o0), 5)
-                << number(sizes(*o2), 7) << number(std::size_t(t0.instructions), 6)
+            out << fit(e.title, 19) << " " << fit(target.name, 6) << number(codeBytes(*o0), 5)
+                << number(codeBytes(*o2), 7) << number(std::size_t(t0.instructions), 6)
                 << number(std::size_t(t2.instructions), 7) << number(t0.calls.size(), 8)
-                << number(t2.calls.size(), 6) << number(loops(*o0), 7) << number(loops(*o2), 5) << "\n";
+                << number(t2.calls.size(), 6) << number(loopCount(*o0), 7) << number(loopCount(*o2), 5) << "\n";
         }
     }
     return out.str();

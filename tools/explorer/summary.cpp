@@ -113,12 +113,30 @@ std::vector<std::pair<std::string, std::string>> inlinings(const Level &level)
     return found;
 }
 
-namespace {
-
 std::string plural(int n, const std::string &word)
 {
     return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
 }
+
+std::uint64_t codeBytes(const Level &level)
+{
+    std::uint64_t total = 0;
+    for (const Function &function : level.functions) {
+        total += function.size;
+    }
+    return total;
+}
+
+std::size_t loopCount(const Level &level)
+{
+    std::size_t count = 0;
+    for (const Function &function : level.functions) {
+        count += loopLines(function).size();
+    }
+    return count;
+}
+
+namespace {
 
 std::string joined(const std::vector<std::string> &items, const std::string &last = " and ")
 {
@@ -127,15 +145,6 @@ std::string joined(const std::vector<std::string> &items, const std::string &las
         text += (i == 0 ? "" : i + 1 == items.size() ? last : ", ") + items[i];
     }
     return text;
-}
-
-std::uint64_t bytes(const Level &level)
-{
-    std::uint64_t total = 0;
-    for (const Function &function : level.functions) {
-        total += function.size;
-    }
-    return total;
 }
 
 bool calls(const Level &level, const std::string &callee)
@@ -236,12 +245,12 @@ std::vector<std::string> summarize(const Target &target)
     }
     const bool arm = target.name == "arm";
 
-    std::string size = "Code size: " + std::to_string(bytes(*o0)) + " bytes in " +
+    std::string size = "Code size: " + std::to_string(codeBytes(*o0)) + " bytes in " +
                        plural(int(o0->functions.size()), "function") + " at -O0, " +
-                       std::to_string(bytes(*o2)) + " bytes in " + std::to_string(o2->functions.size()) +
+                       std::to_string(codeBytes(*o2)) + " bytes in " + std::to_string(o2->functions.size()) +
                        " at -O2";
     if (os != nullptr) {
-        size += ", " + std::to_string(bytes(*os)) + " bytes in " + std::to_string(os->functions.size()) +
+        size += ", " + std::to_string(codeBytes(*os)) + " bytes in " + std::to_string(os->functions.size()) +
                 " at -Os";
     }
     sentences.push_back(size + ".");

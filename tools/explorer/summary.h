@@ -37,6 +37,13 @@ std::vector<std::pair<int, int>> loopLines(const Function &function);
 // remarks of a level.
 std::vector<std::pair<std::string, std::string>> inlinings(const Level &level);
 
+// The bytes of all functions of a level, and the loops (backward jumps) among them.
+std::uint64_t codeBytes(const Level &level);
+std::size_t loopCount(const Level &level);
+
+// "1 read", "2 reads".
+std::string plural(int n, const std::string &word);
+
 // A few sentences on what -O2 (and -Os) made of the -O0 code of one target.
 std::vector<std::string> summarize(const Target &target);
 
