@@ -120,7 +120,16 @@ cmd_check() {
     unshare -n true 2>/dev/null && isolated=(unshare -n)
     # (ex04-2's cases make the pipe it reads as the user who runs them, so it keeps that
     # user, without network all the same.)
-    [[ $(id -u) -eq 0 && $name != ex04-2 ]] && sandbox=(setpriv --reuid=nobody --regid=nogroup --clear-groups --)
+    local nobody=(setpriv --reuid=nobody --regid=nogroup --clear-groups --)
+    if [[ $(id -u) -eq 0 && $name != ex04-2 ]]; then
+        # Programs of ours load their libraries from the build folder: nobody must reach it.
+        if "${nobody[@]}" test -r "$build_dir/lib"; then
+            sandbox=("${nobody[@]}")
+        else
+            echo "labs check: nobody cannot read $build_dir, so the code under test runs as" \
+                "$(id -un) (still without network)" >&2
+        fi
+    fi
     # A library is found in the scratch folder before ours.
     local library_path=${LD_LIBRARY_PATH:-}
     [[ $kind == lib ]] && library_path=$scratch${library_path:+:$library_path}
