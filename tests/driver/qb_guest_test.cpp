@@ -1,6 +1,8 @@
 // The qb_ioctl scenarios, run inside the lab's virtual machine (never on the build machine):
 // each loads the module, drives /dev/qb with system calls and checks the calls' results, the
 // caller's buffers and the exact kernel log lines, and that the log holds no kernel warning.
+#include "kernel_reports.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -112,11 +114,8 @@ Lines alarms(const Lines &lines)
 {
     Lines found;
     for (const std::string &line : lines) {
-        for (const char *word : {"WARNING", "BUG", "Oops", "Buffer overflow detected", "Call Trace"}) {
-            if (line.find(word) != std::string::npos) {
-                found.push_back(line);
-                break;
-            }
+        if (kernelReportIn(line) != nullptr) {
+            found.push_back(line);
         }
     }
     return found;
