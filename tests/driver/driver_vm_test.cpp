@@ -193,13 +193,16 @@ std::string fuzzScript(const std::filesystem::path &folder, const std::string &a
     return script.string();
 }
 
-// Several processes make random calls for 20 s; the fuzzer itself checks every result, the
-// kernel log's lines and the buffer at the end. QB_FUZZ_SEED=N replays the seed N it printed.
+// Several processes make random calls for 20 s (or QB_FUZZ_SECONDS); the fuzzer itself checks
+// every result, the kernel log's lines and the buffer at the end. QB_FUZZ_SEED=N replays the
+// seed N it printed.
 TEST(DriverFuzz, RandomCallsFromSeveralProcessesAllGiveWhatTheDeviceMustGive)
 {
     const Scratch scratch;
+    const char *seconds = std::getenv("QB_FUZZ_SECONDS");
     const char *seed = std::getenv("QB_FUZZ_SEED");
-    const std::string arguments = std::string("--seconds 20") + (seed != nullptr ? std::string(" --seed ") + seed : "");
+    const std::string arguments = std::string("--seconds ") + (seconds != nullptr ? seconds : "20") +
+                                  (seed != nullptr ? std::string(" --seed ") + seed : "");
     const VmRun run = boot("fuzz", fuzzScript(scratch.path, arguments), {"--add", testProgram("qb_fuzz")});
     std::cout << run.boot.out; // its seed and count of calls, kept in the test's log
     EXPECT_TRUE(run.boot.exited(0)) << shown(run);

@@ -79,7 +79,7 @@ int loadModule()
 long unloadModule() { return syscall(SYS_delete_module, "qb_ioctl", O_NONBLOCK); }
 
 // The kernel log, read record by record from /dev/kmsg from the moment it is opened, with a
-// count of the module's lines of each kind and the first report seen.
+// count of the module's lines of each kind, and the lines from the first report on.
 class KernelLog {
 public:
     KernelLog() : fd_(open("/dev/kmsg", O_RDONLY | O_NONBLOCK)) { lseek(fd_, 0, SEEK_END); }
@@ -99,8 +99,8 @@ public:
             }
             const std::string line(record, static_cast<std::size_t>(size));
             const std::string text = line.substr(line.find(';') + 1);
-            if (report.empty() && kernelReportIn(text) != nullptr) {
-                report = text;
+            if ((!report.empty() || kernelReportIn(text) != nullptr) && report.size() < 100) {
+                report.push_back(text);
             }
             count(text);
         }
@@ -108,7 +108,7 @@ public:
 
     std::uint64_t opened = 0, closed = 0, reads = 0, writes = 0, speedUps = 0, speedDowns = 0, downs = 0;
     bool lost = false;
-    std::string report;
+    std::vector<std::string> report;
 
 private:
     void count(const std::string &text)
@@ -194,11 +194,11 @@ private:
         return fd;
     }
 
-    void check(const char *call, long value, Expected expected)
+    void check(const std::string &call, long value, Expected expected)
     {
         const int error = value < 0 ? errno : 0;
         if (value != expected.value || error != expected.error) {
-            mismatch(std::string(call) + " = " + std::to_string(value) + " (" + std::strerror(error) + "), expected " +
+            mismatch(call + " = " + std::to_string(value) + " (" + std::strerror(error) + "), expected " +
                      std::to_string(expected.value) + " (" + std::strerror(expected.error) + ")");
         }
     }
@@ -268,34 +268,41 @@ private:
                                   : countRoll < 7 ? 1 + pick(dataSize)
                                   : countRoll == 7 ? dataSize + 1
                                                    : hugeCounts[pick(std::size(hugeCounts))];
-        // The buffer, and how many bytes from its start the call may use.
+        // The buffer, what it is, and how many bytes from its start the call may use.
         char *buffer = nullptr;
+        std::string what;
         std::size_t usableBytes = 0;
         switch (pick(6)) {
         case 0: // ordinary memory: the pattern to write, or room to read into
             buffer = usable_ + (reading ? page_ / 2 : 0);
+            what = "buffer";
             usableBytes = page_ / 2;
             std::memcpy(usable_, mine_.data(), dataSize);
             break;
         case 1: // read-only memory holding the pattern
             buffer = readOnly_;
+            what = "read-only buffer";
             usableBytes = reading ? 0 : page_;
             break;
         case 2: { // the last few bytes before an unusable page
             const std::size_t tail = 1 + pick(dataSize);
             buffer = straddling_ - tail;
+            what = "buffer " + std::to_string(tail) + " bytes before an unusable page";
             usableBytes = tail;
             std::memcpy(buffer, mine_.data(), tail);
             break;
         }
         case 3:
             buffer = nullptr;
+            what = "NULL";
             break;
         case 4:
             buffer = unmapped_;
+            what = "unmapped buffer";
             break;
         default:
             buffer = reinterpret_cast<char *>(kernelAddress);
+            what = "kernel address";
             break;
         }
         const int mode = file.flags & O_ACCMODE;
@@ -310,8 +317,7 @@ private:
                                              : Expected{reading ? 0 : static_cast<long>(count), 0};
             (reading ? shared_.readsReached : shared_.writesReached) += inUserSpace ? 1 : 0;
         }
-        char call[96];
-        std::snprintf(call, sizeof call, "%s(fd, %p, %zu)", reading ? "read" : "write", static_cast<void *>(buffer), count);
+        const std::string call = std::string(reading ? "read" : "write") + "(fd, " + what + ", " + std::to_string(count) + ")";
         const long result = reading ? read(file.fd, buffer, count) : write(file.fd, buffer, count);
         check(call, result, expected);
         // What a read brings is made of the processes' patterns, and of the zeros of a fresh load.
@@ -471,8 +477,16 @@ int main(int argc, char **argv)
         counts += (kind == 0 ? "" : ", ") + std::to_string(shared->calls[kind]) + " " + kindNames[kind];
     }
     std::printf("qb_fuzz: %llu calls: %s\n", static_cast<unsigned long long>(total), counts.c_str());
+    // Every record has been read: the many routine lines need not go over the guest's slow
+    // serial port at the end of the run.
+    const int clearTheLog = 5; // the kernel's SYSLOG_ACTION_CLEAR
+    klogctl(clearTheLog, nullptr, 0);
     if (!log.report.empty()) {
-        return fail(seed, "the kernel reported: " + log.report);
+        std::string lines;
+        for (const std::string &line : log.report) {
+            lines += "  " + line;
+        }
+        return fail(seed, "the kernel reported:\n" + lines);
     }
     if (shared->mismatches != 0) {
         return fail(seed, std::to_string(shared->mismatches.load()) + " calls did not give what the device must give");
@@ -509,8 +523,5 @@ int main(int argc, char **argv)
                 "qb_fuzz: the buffer holds one complete write: \"%s\"\n"
                 "qb_fuzz: the kernel log has no report\n",
                 contents);
-    // Passed: the many routine lines need not go over the guest's slow serial port at the end.
-    const int clearTheLog = 5; // the kernel's SYSLOG_ACTION_CLEAR
-    klogctl(clearTheLog, nullptr, 0);
     return 0;
 }

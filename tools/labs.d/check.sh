@@ -189,8 +189,8 @@ check_compile() {
 
 # The kernel module: a .ko built for the lab's kernel, or a folder with its Kbuild file and C
 # sources, built here against the lab's kernel headers as ours is (W=1 C=2). It is tried
-# only in the lab's VM, with the guest scenarios of the project's own module; a VM that
-# hangs or panics ends within the boot's time limit with its console and kernel log.
+# only in the lab's VM, with the guest scenarios and the fuzzer of the project's own module;
+# a VM that hangs or panics ends within the boot's time limit with its console and kernel log.
 check_module() {
     local name=$1 file=$2 path=$3 junit=$4 release scratch
     release=$("$ROOT/vmlab/kernel-version")
@@ -217,7 +217,7 @@ check_module() {
     cp "$path" "$scratch/$file"
     mkdir -p "$scratch/logs"
     VMLAB_MODULE=$scratch/$file VMLAB_LOGS=$scratch/logs \
-        "$build_dir/tests/driver_vm_test" --gtest_filter='-FrontDoorSession*:LabsVm*' \
+        "$build_dir/tests/driver_vm_test" --gtest_filter='DriverVm.*:InTheVm/*:DriverFuzz.*' \
         --gtest_output="xml:$scratch/junit.xml" >"$scratch/gtest.log" 2>&1 || true
     [[ -z "$junit" ]] || cp "$scratch/junit.xml" "$junit"
     if [[ ! -s "$scratch/junit.xml" ]]; then

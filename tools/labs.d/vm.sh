@@ -4,13 +4,24 @@ HELP+="
   vm           a shell in a small VM (Debian's kernel under qemu) with qb_ioctl loaded;
                with standard input not a terminal, runs its lines there as a script and
                shows each command, its output and the kernel log lines it caused; the
-               exit status is the script's (its last command's, as with sh)"
+               exit status is the script's (its last command's, as with sh)
+  vm --debug-kernel
+               the same on the debugging kernel (KASAN, UBSAN, lockdep, ...), which is
+               built first if need be (once per machine, about 10 minutes)"
 
 cmd_vm() {
-    local build_dir=${LABS_BUILD_DIR:-$BUILD/default}
+    local build_dir=${LABS_BUILD_DIR:-$BUILD/default} kernel=()
+    case "${1:-}" in
+        "") ;;
+        --debug-kernel)
+            "$ROOT/vmlab/debug-kernel/build" >/dev/null || return 1
+            kernel=(--debug-kernel)
+            ;;
+        *) echo "labs vm: unknown option '$1' (see ./labs help)" >&2; return 2 ;;
+    esac
     if [[ -t 0 && -t 1 ]]; then
         build
-        "$ROOT/vmlab/boot" --shell --build "$build_dir"
+        "$ROOT/vmlab/boot" --shell --build "$build_dir" "${kernel[@]}"
         return
     fi
     # Typed lines would run only once Ctrl-D ends them, their output going elsewhere: not
@@ -32,6 +43,6 @@ cmd_vm() {
     trap 'exit 143' TERM
     cat >"$vm_folder/lines"
     "$ROOT/vmlab/boot" --run "$ROOT/vmlab/guest/script" --add "$vm_folder/lines" \
-        --build "$build_dir" || status=$?
+        --build "$build_dir" "${kernel[@]}" || status=$?
     return "$status"
 }

@@ -5,3 +5,21 @@ BUILD_STEPS += vm-kernel
 .PHONY: vm-kernel
 vm-kernel: setup
 	@vmlab/fetch-kernel >/dev/null
+
+# The debugging kernel (KASAN, UBSAN, lockdep, ...), built from Debian's kernel source once per
+# machine: about 10 minutes, so never by `make build`. Once it is built, `make test` runs the
+# module's VM tests on it too (ctest label debug-kernel); until then they are skipped, and
+# `make test` says how to build it.
+TEST_STEPS += debug-kernel-note
+
+.PHONY: debug-kernel test-debug-kernel debug-kernel-note
+debug-kernel: setup
+	@vmlab/debug-kernel/build >/dev/null
+
+test-debug-kernel: build debug-kernel
+	@ctest --preset $(PRESET) -L debug-kernel -j $(JOBS)
+
+debug-kernel-note: test-main
+	@vmlab/debug-kernel/build --if-built >/dev/null || \
+		echo "Not run: the kernel module's tests on the debugging kernel, which is not built." \
+			"Build it once with 'make debug-kernel' (about 10 minutes); from then on 'make test' runs them."
