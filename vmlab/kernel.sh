@@ -47,3 +47,36 @@ default_kdir() {
     release=$("$(dirname "${BASH_SOURCE[0]}")/kernel-version") || return 1
     echo "/usr/src/linux-headers-$release"
 }
+
+# The vermagic of a kernel image: the string a module's own vermagic must equal for the
+# kernel to load it (its release, then SMP, preempt, mod_unload, modversions as built),
+# without its trailing blank.
+# Read from the image's compressed payload; prints nothing when its compression is unknown.
+image_vermagic() {
+    local image=$1 release setup_sects payload_offset payload_length start decompress
+    release=$(image_release "$image") || return 1
+    setup_sects=$(od -An -tu1 -j $((0x1f1)) -N1 "$image" | tr -d ' ')
+    [[ $setup_sects == 0 ]] && setup_sects=4
+    payload_offset=$(od -An -tu4 -j $((0x248)) -N4 "$image" | tr -d ' ')
+    payload_length=$(od -An -tu4 -j $((0x24c)) -N4 "$image" | tr -d ' ')
+    start=$(((setup_sects + 1) * 512 + payload_offset))
+    case "$(od -An -tx1 -j "$start" -N4 "$image" | tr -d ' ')" in
+        1f8b*) decompress=(gzip -dc) ;;
+        fd377a58) decompress=(xz -dc) ;;
+        28b52ffd) decompress=(zstd -dcq) ;;
+        02214c18) decompress=(lz4 -dcq) ;;
+        5d00*) decompress=(xz --format=lzma -dc) ;;
+        425a68*) decompress=(bzip2 -dc) ;;
+        *) return 0 ;;
+    esac
+    command -v "${decompress[0]}" >/dev/null || return 0
+    tail -c +$((start + 1)) "$image" | head -c "$payload_length" | "${decompress[@]}" 2>/dev/null |
+        strings -a -n 8 | grep -m 1 -E "^${release//./\\.} ((SMP|preempt|PREEMPT_RT|mod_unload|modversions|RANDSTRUCT_[^ ]*) )*$" |
+        sed 's/ *$//' || true
+}
+
+# The whole vermagic of a module (without the trailing blank the kernel's own has too).
+module_vermagic() {
+    objcopy -O binary --only-section=.modinfo "$1" /dev/stdout 2>/dev/null | tr '\0' '\n' |
+        sed -n 's/^vermagic=\(.*[^ ]\) *$/\1/p'
+}

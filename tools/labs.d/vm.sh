@@ -1,24 +1,32 @@
 # The kernel module's lab: a shell in a small virtual machine (Debian's own kernel under
 # qemu) with qb_ioctl loaded, its node /dev/qb made and the client qbctl at hand.
 HELP+="
-  vm           a shell in a small VM (Debian's kernel under qemu) with qb_ioctl loaded;
+  vm [KERNEL]  a shell in a small VM (Debian's kernel under qemu) with qb_ioctl loaded;
                with standard input not a terminal, runs its lines there as a script and
                shows each command, its output and the kernel log lines it caused; the
-               exit status is the script's (its last command's, as with sh)
-  vm --debug-kernel
-               the same on the debugging kernel (KASAN, UBSAN, lockdep, ...), which is
-               built first if need be (once per machine, about 10 minutes)"
+               exit status is the script's (its last command's, as with sh). KERNEL is
+               --debug-kernel (KASAN, UBSAN, lockdep, ...; built first if need be, once
+               per machine, about 10 minutes) or --kernel IMAGE --kdir DIR (any bzImage,
+               with qb_ioctl built against DIR, the tree or headers it was built with)"
 
 cmd_vm() {
     local build_dir=${LABS_BUILD_DIR:-$BUILD/default} kernel=()
-    case "${1:-}" in
-        "") ;;
-        --debug-kernel)
-            "$ROOT/vmlab/debug-kernel/build" >/dev/null || return 1
-            kernel=(--debug-kernel)
-            ;;
-        *) echo "labs vm: unknown option '$1' (see ./labs help)" >&2; return 2 ;;
-    esac
+    while [[ $# -gt 0 ]]; do
+        case "$1" in
+            --debug-kernel)
+                "$ROOT/vmlab/debug-kernel/build" >/dev/null || return 1
+                kernel+=(--debug-kernel)
+                shift
+                ;;
+            --kernel | --kdir)
+                [[ $# -ge 2 ]] || { echo "labs vm: $1 needs a value" >&2; return 2; }
+                kernel+=("$1" "$2")
+                shift 2
+                ;;
+            *) echo "labs vm: unknown option '$1' (see ./labs help)" >&2; return 2 ;;
+        esac
+    done
+    "$ROOT/vmlab/boot" --check "${kernel[@]}" || return 2
     if [[ -t 0 && -t 1 ]]; then
         build
         "$ROOT/vmlab/boot" --shell --build "$build_dir" "${kernel[@]}"
