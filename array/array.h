@@ -9,12 +9,12 @@
 extern "C" {
 #endif
 
-#define ARRAY_MAGIC 0x12345678      /* the tag of a live array record */
+#define ARRAY_MAGIC 0x12345678 /* the tag of a live array record */
 
-#define ARRAY_OK 0                  /* the operation was carried out */
-#define ARRAY_ERR_MEMORY (-1000)    /* an allocation failed */
-#define ARRAY_ERR_HANDLE (-1001)    /* null handle, or a record without the tag */
-#define ARRAY_ERR_INDEX (-1002)     /* the index is negative or not below the length */
+#define ARRAY_OK 0               /* the operation was carried out */
+#define ARRAY_ERR_MEMORY (-1000) /* an allocation failed */
+#define ARRAY_ERR_HANDLE (-1001) /* null handle, or a record without the tag */
+#define ARRAY_ERR_INDEX (-1002)  /* the index is negative or not below the length */
 
 /* The array record. Callers hold only its address, the handle, and never touch
  * the fields; they are shown here so the layout can be read and checked. */

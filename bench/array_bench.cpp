@@ -12,7 +12,8 @@
 #include <string>
 #include <vector>
 
-namespace {
+namespace
+{
 
 constexpr int appendCount = 1000000;
 constexpr int frontRemovalCount = 10000;
@@ -34,15 +35,24 @@ struct ArraySide {
         libCreate(&handle);
         return handle;
     }
-    static void add(Container a, void *e) { libAdd(a, e); }
+    static void add(Container a, void *e)
+    {
+        libAdd(a, e);
+    }
     static void *get(Container a, int i)
     {
         void *e = nullptr;
         libGetAt(a, i, &e);
         return e;
     }
-    static void remove(Container a, int i) { libRemoveAt(a, i); }
-    static void destroy(Container a) { libDestroy(a); }
+    static void remove(Container a, int i)
+    {
+        libRemoveAt(a, i);
+    }
+    static void destroy(Container a)
+    {
+        libDestroy(a);
+    }
 };
 
 __attribute__((noinline)) void *glibIndex(GPtrArray *a, int i)
@@ -52,25 +62,64 @@ __attribute__((noinline)) void *glibIndex(GPtrArray *a, int i)
 
 struct GlibSide {
     using Container = GPtrArray *;
-    static Container create() { return g_ptr_array_new(); }
-    static void add(Container a, void *e) { g_ptr_array_add(a, e); }
-    static void *get(Container a, int i) { return glibIndex(a, i); }
-    static void remove(Container a, int i) { g_ptr_array_remove_index(a, static_cast<guint>(i)); }
-    static void destroy(Container a) { g_ptr_array_free(a, TRUE); }
+    static Container create()
+    {
+        return g_ptr_array_new();
+    }
+    static void add(Container a, void *e)
+    {
+        g_ptr_array_add(a, e);
+    }
+    static void *get(Container a, int i)
+    {
+        return glibIndex(a, i);
+    }
+    static void remove(Container a, int i)
+    {
+        g_ptr_array_remove_index(a, static_cast<guint>(i));
+    }
+    static void destroy(Container a)
+    {
+        g_ptr_array_free(a, TRUE);
+    }
 };
 
 using Vector = std::vector<void *>;
-__attribute__((noinline)) void vectorAdd(Vector *v, void *e) { v->push_back(e); }
-__attribute__((noinline)) void *vectorGet(Vector *v, int i) { return (*v)[i]; }
-__attribute__((noinline)) void vectorRemove(Vector *v, int i) { v->erase(v->begin() + i); }
+__attribute__((noinline)) void vectorAdd(Vector *v, void *e)
+{
+    v->push_back(e);
+}
+__attribute__((noinline)) void *vectorGet(Vector *v, int i)
+{
+    return (*v)[i];
+}
+__attribute__((noinline)) void vectorRemove(Vector *v, int i)
+{
+    v->erase(v->begin() + i);
+}
 
 struct VectorSide {
     using Container = Vector *;
-    static Container create() { return new Vector; }
-    static void add(Container a, void *e) { vectorAdd(a, e); }
-    static void *get(Container a, int i) { return vectorGet(a, i); }
-    static void remove(Container a, int i) { vectorRemove(a, i); }
-    static void destroy(Container a) { delete a; }
+    static Container create()
+    {
+        return new Vector;
+    }
+    static void add(Container a, void *e)
+    {
+        vectorAdd(a, e);
+    }
+    static void *get(Container a, int i)
+    {
+        return vectorGet(a, i);
+    }
+    static void remove(Container a, int i)
+    {
+        vectorRemove(a, i);
+    }
+    static void destroy(Container a)
+    {
+        delete a;
+    }
 };
 
 void *volatile sink; // keeps every read alive
@@ -93,16 +142,28 @@ template <typename Side> double measure(int operation)
     double time = 0;
     switch (operation) {
     case 0:
-        time = seconds([&] { for (int i = 0; i < appendCount; ++i) Side::add(container, nullptr); });
+        time = seconds([&] {
+            for (int i = 0; i < appendCount; ++i)
+                Side::add(container, nullptr);
+        });
         break;
     case 1:
-        time = seconds([&] { for (int i = 0; i < appendCount; ++i) sink = Side::get(container, i); });
+        time = seconds([&] {
+            for (int i = 0; i < appendCount; ++i)
+                sink = Side::get(container, i);
+        });
         break;
     case 2:
-        time = seconds([&] { for (int i = 0; i < frontRemovalCount; ++i) Side::remove(container, 0); });
+        time = seconds([&] {
+            for (int i = 0; i < frontRemovalCount; ++i)
+                Side::remove(container, 0);
+        });
         break;
     case 3:
-        time = seconds([&] { for (int i = appendCount - 1; i >= 0; --i) Side::remove(container, i); });
+        time = seconds([&] {
+            for (int i = appendCount - 1; i >= 0; --i)
+                Side::remove(container, i);
+        });
         break;
     }
     Side::destroy(container);
@@ -133,9 +194,10 @@ int main(int argc, char **argv)
 
     const char *operations[] = {"append 10^6 pointers", "read 10^6 by index",
                                 "remove index 0 of 10^4", "remove the last of 10^6"};
-    std::printf("The dynamic array (built without optimisation) against GPtrArray and std::vector<void*>:\n"
-                "throughput ratios, median of %d alternating rounds (above 1.0x: the array is faster)\n\n",
-                rounds);
+    std::printf(
+        "The dynamic array (built without optimisation) against GPtrArray and std::vector<void*>:\n"
+        "throughput ratios, median of %d alternating rounds (above 1.0x: the array is faster)\n\n",
+        rounds);
     std::printf("%-26s %14s %14s   %s\n", "operation", "vs GPtrArray", "vs vector", "target");
     int met = 0;
     for (int operation = 0; operation < 4; ++operation) {
@@ -160,7 +222,8 @@ int main(int argc, char **argv)
         std::printf("%-26s %13.2fx %13.2fx   >= 1.0x GPtrArray: %s\n", operations[operation], ratio,
                     median(overVector), ratio >= 1.0 ? "met" : "NOT met");
     }
-    std::printf("\nsummary: the array meets its target (>= 1.0x GPtrArray) on %d of 4 operations\n", met);
+    std::printf("\nsummary: the array meets its target (>= 1.0x GPtrArray) on %d of 4 operations\n",
+                met);
     dlclose(module);
     return 0;
 }

@@ -1,5 +1,6 @@
 /* Reads one line typed at the terminal into a fixed-size buffer.
- * A long line keeps what fits and the rest of it is skipped, so the next read starts on the next line. */
+ * A long line keeps what fits and the rest of it is skipped, so the next read starts on the next
+ * line. */
 #ifndef LABS_LINE_INPUT_H
 #define LABS_LINE_INPUT_H
 

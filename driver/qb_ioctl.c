@@ -10,7 +10,7 @@
 #include <linux/uaccess.h>
 
 #define QB_DATA_SIZE 11
-#define QB_SPEED_UP _IO('A', 1)   /* 0x4101 */
+#define QB_SPEED_UP _IO('A', 1) /* 0x4101 */
 #define QB_SPEED_DOWN _IO('A', 2) /* 0x4102 */
 
 /* The module's state: three names with external linkage, declared before they are defined. */

@@ -7,14 +7,21 @@
 #include <cstring>
 #include <vector>
 
-namespace {
+namespace
+{
 
 struct Input {
     const uint8_t *data;
     size_t size;
     size_t at = 0;
-    bool empty() const { return at >= size; }
-    uint8_t next() { return at < size ? data[at++] : 0; }
+    bool empty() const
+    {
+        return at >= size;
+    }
+    uint8_t next()
+    {
+        return at < size ? data[at++] : 0;
+    }
 };
 
 // Indexes around the interesting edges: negative, in range, just past the end, extremes.
@@ -22,11 +29,16 @@ int32_t decodeIndex(Input &in, size_t length)
 {
     const uint8_t kind = in.next();
     switch (kind % 5) {
-    case 0: return length == 0 ? 0 : static_cast<int32_t>(in.next() % length);
-    case 1: return static_cast<int32_t>(length) + (in.next() % 3);
-    case 2: return -1 - (in.next() % 3);
-    case 3: return (in.next() & 1) ? INT32_MAX : INT32_MIN;
-    default: return static_cast<int8_t>(in.next());
+    case 0:
+        return length == 0 ? 0 : static_cast<int32_t>(in.next() % length);
+    case 1:
+        return static_cast<int32_t>(length) + (in.next() % 3);
+    case 2:
+        return -1 - (in.next() % 3);
+    case 3:
+        return (in.next() & 1) ? INT32_MAX : INT32_MIN;
+    default:
+        return static_cast<int8_t>(in.next());
     }
 }
 
@@ -138,9 +150,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         case 8: {
             int stray;
             void *out = nullptr;
-            check(arraySize(nullptr) == ARRAY_ERR_HANDLE && arrayAdd(nullptr, &stray) == ARRAY_ERR_HANDLE);
-            check(arrayGetAt(nullptr, 0, &out) == ARRAY_ERR_HANDLE && arrayRemoveAt(nullptr, 0) == ARRAY_ERR_HANDLE);
-            check(arraySetAt(nullptr, 0, &stray) == ARRAY_ERR_HANDLE && arrayDestroy(nullptr) == ARRAY_ERR_HANDLE);
+            check(arraySize(nullptr) == ARRAY_ERR_HANDLE &&
+                  arrayAdd(nullptr, &stray) == ARRAY_ERR_HANDLE);
+            check(arrayGetAt(nullptr, 0, &out) == ARRAY_ERR_HANDLE &&
+                  arrayRemoveAt(nullptr, 0) == ARRAY_ERR_HANDLE);
+            check(arraySetAt(nullptr, 0, &stray) == ARRAY_ERR_HANDLE &&
+                  arrayDestroy(nullptr) == ARRAY_ERR_HANDLE);
             check(arrayCreate(nullptr) < 0);
             if (handle != nullptr) {
                 check(arrayGetAt(handle, 0, nullptr) < 0);

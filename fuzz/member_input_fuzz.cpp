@@ -14,7 +14,8 @@
 #include <cstring>
 #include <string>
 
-namespace {
+namespace
+{
 
 MemberRecord *added = nullptr;
 
@@ -73,9 +74,18 @@ extern "C" int32_t CheckSize(VecBoxHandle, int32_t *count)
     *count = 0;
     return 0;
 }
-extern "C" int32_t GetArray(VecBoxHandle, int32_t, void **) { return -1; }
-extern "C" int32_t SetArray(VecBoxHandle, int32_t, void *) { return -1; }
-extern "C" int32_t RemoveArray(VecBoxHandle, int32_t) { return -1; }
+extern "C" int32_t GetArray(VecBoxHandle, int32_t, void **)
+{
+    return -1;
+}
+extern "C" int32_t SetArray(VecBoxHandle, int32_t, void *)
+{
+    return -1;
+}
+extern "C" int32_t RemoveArray(VecBoxHandle, int32_t)
+{
+    return -1;
+}
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {

@@ -22,7 +22,8 @@
 #include <unistd.h>
 #include <vector>
 
-namespace {
+namespace
+{
 
 const char endOfInput = 4; // what Ctrl-D types: end of input at the start of a line
 
@@ -92,7 +93,8 @@ bool waitingForInput(int terminal)
         }
         char state = 0;
         long parent = 0, processGroup = 0;
-        if (std::sscanf(stat.c_str() + nameEnd + 1, " %c %ld %ld", &state, &parent, &processGroup) != 3 ||
+        if (std::sscanf(stat.c_str() + nameEnd + 1, " %c %ld %ld", &state, &parent,
+                        &processGroup) != 3 ||
             processGroup != group) {
             continue;
         }
@@ -147,7 +149,8 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "usage: typist COMMAND [ARG...] < input\n");
         return 2;
     }
-    const std::string input{std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>()};
+    const std::string input{std::istreambuf_iterator<char>(std::cin),
+                            std::istreambuf_iterator<char>()};
     const char *quiet = std::getenv("TYPIST_QUIET_MS");
     const int quietMs = quiet != nullptr ? std::atoi(quiet) : 40;
 

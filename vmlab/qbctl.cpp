@@ -11,7 +11,8 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 const unsigned long speedUpCommand = 0x4101;   // _IO('A', 1)
 const unsigned long speedDownCommand = 0x4102; // _IO('A', 2)
@@ -21,37 +22,53 @@ const char bufferFill = '#'; // what the read buffer holds before the call
 
 void printUsage()
 {
-    std::fputs("usage: qbctl NODE STEP...\n"
-               "Opens NODE once, makes each call in turn and prints what it returned.\n"
-               "steps:\n"
-               "  read N      read N bytes into a buffer filled with '#' first, then show the buffer\n"
-               "  write TEXT  write the bytes of TEXT; \\0 \\n \\t \\\\ and \\xHH stand for one byte each\n"
-               "  seek N      move the file position to byte N (lseek)\n"
-               "  pread N@P   read N bytes at file position P (pread), shown as for read\n"
-               "  ioctl CMD   send CMD: up (0x4101), down (0x4102) or any number (0x4103, 16643)\n"
-               "  pause S     wait S seconds with the file open\n"
-               "Exit status: 0 when every call succeeded, 1 when one failed, 2 for bad steps.\n",
-               stderr);
+    std::fputs(
+        "usage: qbctl NODE STEP...\n"
+        "Opens NODE once, makes each call in turn and prints what it returned.\n"
+        "steps:\n"
+        "  read N      read N bytes into a buffer filled with '#' first, then show the buffer\n"
+        "  write TEXT  write the bytes of TEXT; \\0 \\n \\t \\\\ and \\xHH stand for one byte "
+        "each\n"
+        "  seek N      move the file position to byte N (lseek)\n"
+        "  pread N@P   read N bytes at file position P (pread), shown as for read\n"
+        "  ioctl CMD   send CMD: up (0x4101), down (0x4102) or any number (0x4103, 16643)\n"
+        "  pause S     wait S seconds with the file open\n"
+        "Exit status: 0 when every call succeeded, 1 when one failed, 2 for bad steps.\n",
+        stderr);
 }
 
 // The symbolic name of an error number, for the errors a device call commonly gives.
 const char *errnoName(int error)
 {
     switch (error) {
-    case EPERM: return "EPERM";
-    case ENOENT: return "ENOENT";
-    case EIO: return "EIO";
-    case ENXIO: return "ENXIO";
-    case EBADF: return "EBADF";
-    case EAGAIN: return "EAGAIN";
-    case EACCES: return "EACCES";
-    case EFAULT: return "EFAULT";
-    case EBUSY: return "EBUSY";
-    case ENODEV: return "ENODEV";
-    case EINVAL: return "EINVAL";
-    case ENOTTY: return "ENOTTY";
-    case ESPIPE: return "ESPIPE";
-    default: return "errno";
+    case EPERM:
+        return "EPERM";
+    case ENOENT:
+        return "ENOENT";
+    case EIO:
+        return "EIO";
+    case ENXIO:
+        return "ENXIO";
+    case EBADF:
+        return "EBADF";
+    case EAGAIN:
+        return "EAGAIN";
+    case EACCES:
+        return "EACCES";
+    case EFAULT:
+        return "EFAULT";
+    case EBUSY:
+        return "EBUSY";
+    case ENODEV:
+        return "ENODEV";
+    case EINVAL:
+        return "EINVAL";
+    case ENOTTY:
+        return "ENOTTY";
+    case ESPIPE:
+        return "ESPIPE";
+    default:
+        return "errno";
     }
 }
 
@@ -95,7 +112,8 @@ std::string inHex(const char *bytes, std::size_t size)
     std::string text;
     for (std::size_t i = 0; i < size; ++i) {
         char piece[4];
-        std::snprintf(piece, sizeof piece, "%s%02x", i == 0 ? "" : " ", static_cast<unsigned char>(bytes[i]));
+        std::snprintf(piece, sizeof piece, "%s%02x", i == 0 ? "" : " ",
+                      static_cast<unsigned char>(bytes[i]));
         text += piece;
     }
     return text;
@@ -178,8 +196,8 @@ bool parseCountAt(const char *text, unsigned long &count, unsigned long &offset)
         return false;
     }
     const std::string countText(text, at);
-    return parseNumber(countText.c_str(), count) && count <= largestRead && parseNumber(at + 1, offset) &&
-           offset <= 0x7fffffffUL;
+    return parseNumber(countText.c_str(), count) && count <= largestRead &&
+           parseNumber(at + 1, offset) && offset <= 0x7fffffffUL;
 }
 
 void showBuffer(const std::vector<char> &buffer)
@@ -214,7 +232,8 @@ bool preadStep(int fd, unsigned long count, unsigned long offset)
 
 bool writeStep(int fd, const std::string &bytes)
 {
-    std::printf("write(%d, \"%s\", %zu)", fd, escaped(bytes.data(), bytes.size()).c_str(), bytes.size());
+    std::printf("write(%d, \"%s\", %zu)", fd, escaped(bytes.data(), bytes.size()).c_str(),
+                bytes.size());
     const ssize_t result = write(fd, bytes.data(), bytes.size());
     printResult(result, errno);
     return result >= 0;

@@ -7,7 +7,8 @@
 #include <stdexcept>
 #include <string>
 
-namespace harness {
+namespace harness
+{
 
 struct ArrayLibrary {
     void *module = nullptr;
@@ -33,7 +34,10 @@ struct ArrayLibrary {
         find(removeAt, "arrayRemoveAt");
         find(destroy, "arrayDestroy");
     }
-    ~ArrayLibrary() { dlclose(module); }
+    ~ArrayLibrary()
+    {
+        dlclose(module);
+    }
     ArrayLibrary(const ArrayLibrary &) = delete;
     ArrayLibrary &operator=(const ArrayLibrary &) = delete;
 

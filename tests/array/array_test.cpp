@@ -12,15 +12,21 @@
 #include <cstring>
 #include <vector>
 
-namespace harness {
-namespace {
+namespace harness
+{
+namespace
+{
 
-class ArrayTest : public ::testing::TestWithParam<const char *> {
+class ArrayTest : public ::testing::TestWithParam<const char *>
+{
   protected:
     ArrayLibrary array{lib(GetParam())};
     ArrayHandle handle = nullptr;
 
-    void SetUp() override { ASSERT_EQ(array.create(&handle), 0); }
+    void SetUp() override
+    {
+        ASSERT_EQ(array.create(&handle), 0);
+    }
     void TearDown() override
     {
         if (handle != nullptr) {
@@ -173,14 +179,10 @@ const IndexedOperation indexedOperations[] = {
          void *out = nullptr;
          return array.getAt(handle, index, &out);
      }},
-    {"arraySetAt",
-     [](ArrayLibrary &array, ArrayHandle handle, int32_t index) {
-         return array.setAt(handle, index, nullptr);
-     }},
-    {"arrayRemoveAt",
-     [](ArrayLibrary &array, ArrayHandle handle, int32_t index) {
-         return array.removeAt(handle, index);
-     }},
+    {"arraySetAt", [](ArrayLibrary &array, ArrayHandle handle,
+                      int32_t index) { return array.setAt(handle, index, nullptr); }},
+    {"arrayRemoveAt", [](ArrayLibrary &array, ArrayHandle handle,
+                         int32_t index) { return array.removeAt(handle, index); }},
 };
 
 TEST_P(ArrayTest, ABadHandleIsReportedBeforeABadIndex)
@@ -233,7 +235,8 @@ TEST_P(ArrayTest, GrowthPastA32BitCapacityIsRefused)
 }
 
 // Allocation failures and releases, watched through the library's own heap calls.
-class ArrayHeapTest : public ArrayTest {
+class ArrayHeapTest : public ArrayTest
+{
   protected:
     void SetUp() override
     {

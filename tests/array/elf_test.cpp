@@ -7,12 +7,18 @@
 #include <set>
 #include <string>
 
-namespace harness {
-namespace {
+namespace harness
+{
+namespace
+{
 
-class ElfTest : public ::testing::TestWithParam<const char *> {
+class ElfTest : public ::testing::TestWithParam<const char *>
+{
   protected:
-    std::string file() const { return lib(std::string("libarray_") + GetParam() + ".so"); }
+    std::string file() const
+    {
+        return lib(std::string("libarray_") + GetParam() + ".so");
+    }
 };
 
 TEST_P(ElfTest, NeedsNoLibraryAndHasNoStartUpCode)
@@ -23,9 +29,9 @@ TEST_P(ElfTest, NeedsNoLibraryAndHasNoStartUpCode)
 
 TEST_P(ElfTest, ExportsExactlyTheArrayOperationsAndItsOwn)
 {
-    const std::set<std::string> expected = {"arrayCreate",   "arraySize",    "arrayAdd",
-                                            "arrayGetAt",    "arraySetAt",   "arrayRemoveAt",
-                                            "arrayDestroy",  GetParam()};
+    const std::set<std::string> expected = {"arrayCreate",  "arraySize",  "arrayAdd",
+                                            "arrayGetAt",   "arraySetAt", "arrayRemoveAt",
+                                            "arrayDestroy", GetParam()};
     EXPECT_EQ(dynamicSymbols(file()), expected);
 }
 

@@ -14,8 +14,10 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-namespace harness {
-namespace {
+namespace harness
+{
+namespace
+{
 
 HeapLog log;
 
@@ -60,10 +62,14 @@ void countingFree(void *block)
 
 void *replacementFor(const char *name)
 {
-    if (std::strcmp(name, "malloc") == 0) return reinterpret_cast<void *>(&countingMalloc);
-    if (std::strcmp(name, "calloc") == 0) return reinterpret_cast<void *>(&countingCalloc);
-    if (std::strcmp(name, "realloc") == 0) return reinterpret_cast<void *>(&countingRealloc);
-    if (std::strcmp(name, "free") == 0) return reinterpret_cast<void *>(&countingFree);
+    if (std::strcmp(name, "malloc") == 0)
+        return reinterpret_cast<void *>(&countingMalloc);
+    if (std::strcmp(name, "calloc") == 0)
+        return reinterpret_cast<void *>(&countingCalloc);
+    if (std::strcmp(name, "realloc") == 0)
+        return reinterpret_cast<void *>(&countingRealloc);
+    if (std::strcmp(name, "free") == 0)
+        return reinterpret_cast<void *>(&countingFree);
     return nullptr;
 }
 
@@ -74,8 +80,8 @@ template <typename T> T *at(const link_map *map, ElfW(Addr) address)
     return reinterpret_cast<T *>(address < map->l_addr ? map->l_addr + address : address);
 }
 
-void patchRelocations(const link_map *map, const ElfW(Rela) *relocations, size_t bytes,
-                      const ElfW(Sym) *symbols, const char *names)
+void patchRelocations(const link_map *map, const ElfW(Rela) * relocations, size_t bytes,
+                      const ElfW(Sym) * symbols, const char *names)
 {
     const long page = sysconf(_SC_PAGESIZE);
     for (size_t i = 0; i < bytes / sizeof(ElfW(Rela)); ++i) {
@@ -116,12 +122,24 @@ void redirectHeapCalls(void *libraryHandle)
     size_t pltBytes = 0, bytes = 0;
     for (const ElfW(Dyn) *entry = map->l_ld; entry->d_tag != DT_NULL; ++entry) {
         switch (entry->d_tag) {
-        case DT_SYMTAB: symbols = at<const ElfW(Sym)>(map, entry->d_un.d_ptr); break;
-        case DT_STRTAB: names = at<const char>(map, entry->d_un.d_ptr); break;
-        case DT_JMPREL: pltRelocations = at<const ElfW(Rela)>(map, entry->d_un.d_ptr); break;
-        case DT_PLTRELSZ: pltBytes = entry->d_un.d_val; break;
-        case DT_RELA: relocations = at<const ElfW(Rela)>(map, entry->d_un.d_ptr); break;
-        case DT_RELASZ: bytes = entry->d_un.d_val; break;
+        case DT_SYMTAB:
+            symbols = at<const ElfW(Sym)>(map, entry->d_un.d_ptr);
+            break;
+        case DT_STRTAB:
+            names = at<const char>(map, entry->d_un.d_ptr);
+            break;
+        case DT_JMPREL:
+            pltRelocations = at<const ElfW(Rela)>(map, entry->d_un.d_ptr);
+            break;
+        case DT_PLTRELSZ:
+            pltBytes = entry->d_un.d_val;
+            break;
+        case DT_RELA:
+            relocations = at<const ElfW(Rela)>(map, entry->d_un.d_ptr);
+            break;
+        case DT_RELASZ:
+            bytes = entry->d_un.d_val;
+            break;
         }
     }
     if (symbols == nullptr || names == nullptr) {

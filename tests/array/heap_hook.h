@@ -5,14 +5,15 @@
 #include <cstddef>
 #include <vector>
 
-namespace harness {
+namespace harness
+{
 
 struct HeapLog {
-    int allocations = 0;             // successful malloc, calloc and realloc calls
-    int failures = 0;                // allocations refused on purpose
-    int failAt = 0;                  // the failAt-th allocation from now returns null; 0: none
-    std::vector<void *> allocated;   // what each successful allocation returned
-    std::vector<void *> released;    // every pointer passed to free, in order
+    int allocations = 0;           // successful malloc, calloc and realloc calls
+    int failures = 0;              // allocations refused on purpose
+    int failAt = 0;                // the failAt-th allocation from now returns null; 0: none
+    std::vector<void *> allocated; // what each successful allocation returned
+    std::vector<void *> released;  // every pointer passed to free, in order
 };
 
 // The log the redirected calls write to. Reset it between checks.

@@ -15,7 +15,9 @@
 int main(int argc, char **argv)
 {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: person_driver LIBRARY.so srh|del [--wrong-tag] [name:age:height ...]\n");
+        std::fprintf(
+            stderr,
+            "usage: person_driver LIBRARY.so srh|del [--wrong-tag] [name:age:height ...]\n");
         return 2;
     }
     void *module = dlopen(argv[1], RTLD_NOW | RTLD_LOCAL);

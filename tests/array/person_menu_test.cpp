@@ -5,8 +5,10 @@
 
 #include <string>
 
-namespace harness {
-namespace {
+namespace harness
+{
+namespace
+{
 
 const std::string namePrompt = "\xEC\x9D\xB4\xEB\xA6\x84\xEC\x9D\x84 \xEC\x9E\x85\xEB\xA0\xA5"
                                "\xED\x95\x98\xEC\x84\xB8\xEC\x9A\x94 -> ";
@@ -60,7 +62,8 @@ TEST(PersonMenu, BadAnswersAreRefusedAndAskedAgain)
 
 TEST(PersonMenu, EndOfInputAnywhereEndsCleanly)
 {
-    for (const std::string input : {"", "1\n", "1\nalpha\n", "1\nalpha\n30\n", "1\nalpha\n30\n1.5\n3\n"}) {
+    for (const std::string input :
+         {"", "1\n", "1\nalpha\n", "1\nalpha\n30\n", "1\nalpha\n30\n1.5\n3\n"}) {
         const RunResult result = menu("del", input);
         EXPECT_TRUE(result.out.ends_with("\nend of input\nbye\n")) << visible(result.out);
         EXPECT_TRUE(result.exited(0)) << "input " << visible(input);

@@ -21,8 +21,10 @@
 #include <utility>
 #include <vector>
 
-namespace harness {
-namespace {
+namespace harness
+{
+namespace
+{
 
 struct VmRun {
     RunResult boot;
@@ -45,7 +47,10 @@ struct Scratch {
         std::string name = (std::filesystem::temp_directory_path() / "labs-vm-XXXXXX").string();
         path = mkdtemp(name.data());
     }
-    ~Scratch() { std::filesystem::remove_all(path); }
+    ~Scratch()
+    {
+        std::filesystem::remove_all(path);
+    }
 };
 
 // Where a boot keeps its console and kernel log: a folder of its own under VMLAB_LOGS
@@ -73,12 +78,14 @@ std::string debugKernelTree()
 
 // On the debugging kernel, every case needs it built; building it takes minutes, so that is
 // left to `make debug-kernel`.
-class DebugKernelBuilt : public ::testing::Environment {
-public:
+class DebugKernelBuilt : public ::testing::Environment
+{
+  public:
     void SetUp() override
     {
         if (onDebugKernel() && debugKernelTree().empty()) {
-            GTEST_SKIP() << "the debugging kernel is not built yet (build it once: make debug-kernel)";
+            GTEST_SKIP()
+                << "the debugging kernel is not built yet (build it once: make debug-kernel)";
         }
     }
 };
@@ -107,14 +114,17 @@ VmRun boot(const std::string &run, const std::string &file, std::vector<std::str
 // The one boot every scenario case looks at.
 const VmRun &vmRun()
 {
-    static const VmRun run =
-        boot("scenarios", testProgram("qb_guest_test"), {"--add-module", source("tests/driver/majors_hog")});
+    static const VmRun run = boot("scenarios", testProgram("qb_guest_test"),
+                                  {"--add-module", source("tests/driver/majors_hog")});
     return run;
 }
 
 // What the run printed (the console and kernel log too, when the VM itself failed), and
 // the kernel log.
-std::string shown(const VmRun &run) { return run.boot.out + run.boot.err + run.kernelLog; }
+std::string shown(const VmRun &run)
+{
+    return run.boot.out + run.boot.err + run.kernelLog;
+}
 
 TEST(DriverVm, GuestRunEndsWithItsMarkerAndEveryScenarioPassed)
 {
@@ -126,13 +136,16 @@ TEST(DriverVm, GuestRunEndsWithItsMarkerAndEveryScenarioPassed)
 }
 
 // Each scenario asked for, by the name it runs under in the guest.
-class DriverScenario : public ::testing::TestWithParam<const char *> {};
+class DriverScenario : public ::testing::TestWithParam<const char *>
+{
+};
 
 TEST_P(DriverScenario, RanAndPassed)
 {
     const VmRun &run = vmRun();
     const std::string passed = std::string("[       OK ] ") + GetParam() + " (";
-    EXPECT_NE(run.boot.out.find(passed), std::string::npos) << GetParam() << " did not pass:\n" << shown(run);
+    EXPECT_NE(run.boot.out.find(passed), std::string::npos) << GetParam() << " did not pass:\n"
+                                                            << shown(run);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -181,8 +194,9 @@ TEST(DriverVm, KernelLogHoldsNoReportOnceTheModuleWasLoaded)
 {
     const VmRun &run = vmRun();
     ASSERT_NE(run.kernelLog.find("QB Module is up... "), std::string::npos) << shown(run);
-    EXPECT_EQ(kernelReportIn(fromFirstLoad(run.kernelLog)), nullptr) << "a report in the kernel log:\n"
-                                                                    << fromFirstLoad(run.kernelLog);
+    EXPECT_EQ(kernelReportIn(fromFirstLoad(run.kernelLog)), nullptr)
+        << "a report in the kernel log:\n"
+        << fromFirstLoad(run.kernelLog);
 }
 
 // A guest script that runs the fuzzer with the given arguments.
@@ -201,9 +215,11 @@ TEST(DriverFuzz, RandomCallsFromSeveralProcessesAllGiveWhatTheDeviceMustGive)
     const Scratch scratch;
     const char *seconds = std::getenv("QB_FUZZ_SECONDS");
     const char *seed = std::getenv("QB_FUZZ_SEED");
-    const std::string arguments = std::string("--seconds ") + (seconds != nullptr ? seconds : "20") +
+    const std::string arguments = std::string("--seconds ") +
+                                  (seconds != nullptr ? seconds : "20") +
                                   (seed != nullptr ? std::string(" --seed ") + seed : "");
-    const VmRun run = boot("fuzz", fuzzScript(scratch.path, arguments), {"--add", testProgram("qb_fuzz")});
+    const VmRun run =
+        boot("fuzz", fuzzScript(scratch.path, arguments), {"--add", testProgram("qb_fuzz")});
     std::cout << run.boot.out; // its seed and count of calls, kept in the test's log
     EXPECT_TRUE(run.boot.exited(0)) << shown(run);
     EXPECT_TRUE(run.boot.out.ends_with("qb_fuzz: the kernel log has no report\n")) << shown(run);
@@ -218,9 +234,14 @@ struct Fault {
     std::vector<const char *> report;
 };
 
-void PrintTo(const Fault &fault, std::ostream *out) { *out << fault.name; }
+void PrintTo(const Fault &fault, std::ostream *out)
+{
+    *out << fault.name;
+}
 
-class BrokenModule : public ::testing::TestWithParam<Fault> {};
+class BrokenModule : public ::testing::TestWithParam<Fault>
+{
+};
 
 // A faulty copy of the module, driven by the fuzzer on the debugging kernel: its
 // instruments must report the fault, and the run must fail.
@@ -239,14 +260,17 @@ TEST_P(BrokenModule, IsReportedAndTheRunFails)
     std::filesystem::copy_file(source("driver/Kbuild"), scratch.path / "module/Kbuild");
     RunOptions options;
     options.timeout = std::chrono::seconds(240);
-    const RunResult built = harness::run(
-        source("vmlab/build-module"),
-        {(scratch.path / "module").string(), (scratch.path / "built").string(), "--kdir", debugKernelTree()}, options);
+    const RunResult built =
+        harness::run(source("vmlab/build-module"),
+                     {(scratch.path / "module").string(), (scratch.path / "built").string(),
+                      "--kdir", debugKernelTree()},
+                     options);
     ASSERT_TRUE(built.exited(0)) << built.err << (built.timedOut ? "(timed out)" : "");
 
-    const VmRun run = boot(std::string("broken-") + GetParam().name, fuzzScript(scratch.path, "--seconds 10"),
-                           {"--add", testProgram("qb_fuzz")},
-                           {"VMLAB_MODULE=" + (scratch.path / "built/qb_ioctl.ko").string()});
+    const VmRun run =
+        boot(std::string("broken-") + GetParam().name, fuzzScript(scratch.path, "--seconds 10"),
+             {"--add", testProgram("qb_fuzz")},
+             {"VMLAB_MODULE=" + (scratch.path / "built/qb_ioctl.ko").string()});
     EXPECT_FALSE(run.boot.exited(0)) << shown(run);
     for (const char *words : GetParam().report) {
         EXPECT_NE(shown(run).find(words), std::string::npos) << words << " not in\n" << shown(run);
@@ -258,13 +282,17 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // The caller's bytes copied without the size check: the usercopy check sees a copy
         // larger than the staging buffer and warns, which panics the kernel.
-        Fault{"copyWithoutTheSizeCheck", "if (count > QB_DATA_SIZE)\n\t\tstatus = -EINVAL;\n\telse if (copy_from_user",
-              "if (copy_from_user", {"Kernel panic - not syncing: kernel: panic_on_warn set", "copy_overflow"}},
+        Fault{"copyWithoutTheSizeCheck",
+              "if (count > QB_DATA_SIZE)\n\t\tstatus = -EINVAL;\n\telse if (copy_from_user",
+              "if (copy_from_user",
+              {"Kernel panic - not syncing: kernel: panic_on_warn set", "copy_overflow"}},
         // A terminating zero stored after the bytes: one past the end of data after an
         // 11-byte write. Debian's cloud kernel lets this pass unseen; UBSAN does not.
-        Fault{"terminatorPastTheEnd", "memcpy(data, staged, count);",
+        Fault{"terminatorPastTheEnd",
+              "memcpy(data, staged, count);",
               "{ memcpy(data, staged, count); data[count] = '\\0'; }",
-              {"UBSAN: array-index-out-of-bounds", "index 11 is out of range for type 'char [11]'", "qb_write"}}),
+              {"UBSAN: array-index-out-of-bounds", "index 11 is out of range for type 'char [11]'",
+               "qb_write"}}),
     [](const auto &info) { return std::string(info.param.name); });
 
 // The session of the front door, run once for all its cases.
@@ -286,7 +314,8 @@ TEST(FrontDoorSession, EndsWellAndShowsTheKernelLog)
     EXPECT_TRUE(run.exited(0)) << run.out << run.err;
     EXPECT_EQ(run.out.rfind("qb-vm# insmod /lab/qb_ioctl.ko\n", 0), 0u) << run.out;
     EXPECT_NE(run.err.find("vmlab: booting "), std::string::npos) << run.err;
-    const std::size_t kernelLog = run.out.find("\n----- kernel log, from loading qb_ioctl on -----\n");
+    const std::size_t kernelLog =
+        run.out.find("\n----- kernel log, from loading qb_ioctl on -----\n");
     ASSERT_NE(kernelLog, std::string::npos) << run.out;
     EXPECT_NE(run.out.find("] QB Module is up... \n", kernelLog), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("] The module is down...\n", kernelLog), std::string::npos) << run.out;
@@ -295,7 +324,9 @@ TEST(FrontDoorSession, EndsWellAndShowsTheKernelLog)
 
 using Piece = std::pair<const char *, std::string>; // a name, and the text the session shows
 
-class FrontDoorSessionShows : public ::testing::TestWithParam<Piece> {};
+class FrontDoorSessionShows : public ::testing::TestWithParam<Piece>
+{
+};
 
 TEST_P(FrontDoorSessionShows, ThisPiece)
 {
@@ -305,49 +336,53 @@ TEST_P(FrontDoorSessionShows, ThisPiece)
 INSTANTIATE_TEST_SUITE_P(
     FrontDoorSession, FrontDoorSessionShows,
     ::testing::Values(
-        Piece{"loadAndNode", std::string("    kernel: QB Module is up... \n    kernel: major number=")},
+        Piece{"loadAndNode",
+              std::string("    kernel: QB Module is up... \n    kernel: major number=")},
         Piece{"readRightAfterLoad", std::string("qb-vm# qbctl /dev/qb read 11\n"
-                                                    "open(\"/dev/qb\", O_RDWR) = 3\n"
-                                                    "read(3, buf, 11) = 0\n"
-                                                    "  buf: \"\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\"\n"
-                                                    "  hex: 00 00 00 00 00 00 00 00 00 00 00\n"
-                                                    "close(3) = 0\n"
-                                                    "    kernel: Device has been opened...\n"
-                                                    "    kernel: 0 data >>> \n"
-                                                    "    kernel: Device has been closed...\n")},
+                                                "open(\"/dev/qb\", O_RDWR) = 3\n"
+                                                "read(3, buf, 11) = 0\n"
+                                                "  buf: \"\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\"\n"
+                                                "  hex: 00 00 00 00 00 00 00 00 00 00 00\n"
+                                                "close(3) = 0\n"
+                                                "    kernel: Device has been opened...\n"
+                                                "    kernel: 0 data >>> \n"
+                                                "    kernel: Device has been closed...\n")},
         Piece{"echoWrites", std::string("qb-vm# echo -n hello > /dev/qb\n"
-                                            "    kernel: Device has been opened...\n"
-                                            "    kernel: data >>> hello\n"
-                                            "    kernel: Device has been closed...\n")},
+                                        "    kernel: Device has been opened...\n"
+                                        "    kernel: data >>> hello\n"
+                                        "    kernel: Device has been closed...\n")},
         Piece{"abcOverHello", std::string("qb-vm# qbctl /dev/qb write abc read 11\n"
-                                              "open(\"/dev/qb\", O_RDWR) = 3\n"
-                                              "write(3, \"abc\", 3) = 3\n"
-                                              "read(3, buf, 11) = 0\n"
-                                              "  buf: \"abclo\\0\\0\\0\\0\\0\\0\"\n"
-                                              "  hex: 61 62 63 6c 6f 00 00 00 00 00 00\n"
-                                              "close(3) = 0\n"
-                                              "    kernel: Device has been opened...\n"
-                                              "    kernel: data >>> abclo\n"
-                                              "    kernel: 0 data >>> abclo\n"
-                                              "    kernel: Device has been closed...\n")},
-        Piece{"twelveBytesRefused", std::string("write(3, \"123456789012\", 12) = -1 EINVAL 22 (Invalid argument)\n")},
+                                          "open(\"/dev/qb\", O_RDWR) = 3\n"
+                                          "write(3, \"abc\", 3) = 3\n"
+                                          "read(3, buf, 11) = 0\n"
+                                          "  buf: \"abclo\\0\\0\\0\\0\\0\\0\"\n"
+                                          "  hex: 61 62 63 6c 6f 00 00 00 00 00 00\n"
+                                          "close(3) = 0\n"
+                                          "    kernel: Device has been opened...\n"
+                                          "    kernel: data >>> abclo\n"
+                                          "    kernel: 0 data >>> abclo\n"
+                                          "    kernel: Device has been closed...\n")},
+        Piece{"twelveBytesRefused",
+              std::string("write(3, \"123456789012\", 12) = -1 EINVAL 22 (Invalid argument)\n")},
         Piece{"ddWritesElevenBytes", std::string("    kernel: data >>> ABCDEFGHIJK\n")},
-        Piece{"ddSeesEndOfFile", std::string("qb-vm# dd if=/dev/qb bs=11 count=1 | od -c\n0+0 records in\n")},
+        Piece{"ddSeesEndOfFile",
+              std::string("qb-vm# dd if=/dev/qb bs=11 count=1 | od -c\n0+0 records in\n")},
         Piece{"headIsRefused", std::string("as \"Input/output error\":\n"
                                            "qb-vm# head -c 11 /dev/qb | od -c\n"
                                            "head: /dev/qb: Input/output error\n"
                                            "0000000\n"
                                            "    kernel: Device has been opened...\n"
                                            "    kernel: 4096 data >>> ABCDEFGHIJK\n")},
-        Piece{"ioctls", std::string("ioctl(3, 0x4101) = 0\n"
-                                        "ioctl(3, 0x4102) = 0\n"
-                                        "ioctl(3, 0x4103) = -1 ENOTTY 25 (Inappropriate ioctl for device)\n"
-                                        "close(3) = 0\n"
-                                        "(exit status 1)\n"
-                                        "    kernel: Device has been opened...\n"
-                                        "    kernel: speed up\n"
-                                        "    kernel: speed down\n"
-                                        "    kernel: Device has been closed...\n")},
+        Piece{"ioctls",
+              std::string("ioctl(3, 0x4101) = 0\n"
+                          "ioctl(3, 0x4102) = 0\n"
+                          "ioctl(3, 0x4103) = -1 ENOTTY 25 (Inappropriate ioctl for device)\n"
+                          "close(3) = 0\n"
+                          "(exit status 1)\n"
+                          "    kernel: Device has been opened...\n"
+                          "    kernel: speed up\n"
+                          "    kernel: speed down\n"
+                          "    kernel: Device has been closed...\n")},
         Piece{"unload", std::string("qb-vm# rmmod qb_ioctl\n    kernel: The module is down...\n")}),
     [](const auto &info) { return std::string(info.param.first); });
 
@@ -434,7 +469,9 @@ TEST(LabsVm, HangupStopsTheVmAndRemovesItsFiles)
 // to run; as root, the lists were refreshed already. apt-get and id are stand-ins here.
 using FetchCase = std::pair<const char *, std::string>; // id -u's answer, the last line said
 
-class LabsVmFetch : public ::testing::TestWithParam<FetchCase> {};
+class LabsVmFetch : public ::testing::TestWithParam<FetchCase>
+{
+};
 
 TEST_P(LabsVmFetch, FailedDownloadSaysWhatToDo)
 {

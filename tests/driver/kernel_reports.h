@@ -6,9 +6,16 @@
 
 #include <string>
 
-inline constexpr const char *kernelReportWords[] = {"WARNING",    "BUG",     "Oops",     "Call Trace",
-                                                    "KASAN",      "UBSAN",   "lockdep",  "usercopy",
-                                                    "corruption", "Buffer overflow detected",
+inline constexpr const char *kernelReportWords[] = {"WARNING",
+                                                    "BUG",
+                                                    "Oops",
+                                                    "Call Trace",
+                                                    "KASAN",
+                                                    "UBSAN",
+                                                    "lockdep",
+                                                    "usercopy",
+                                                    "corruption",
+                                                    "Buffer overflow detected",
                                                     "sleeping function called"};
 
 // The first report word in text, or nullptr when there is none.

@@ -37,7 +37,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 const char *const modulePath = "/lab/qb_ioctl.ko";
 const char *const node = "/dev/qb_fuzz";
@@ -53,10 +54,14 @@ const std::uintptr_t kernelAddress = 0xffffffff81000000;
 // buffer tells which process's write it came from.
 const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 const int mostProcesses = static_cast<int>(alphabet.size() / dataSize);
-std::string pattern(int process) { return alphabet.substr(dataSize * process, dataSize); }
+std::string pattern(int process)
+{
+    return alphabet.substr(dataSize * process, dataSize);
+}
 
 enum Kind { Open, Close, Read, Write, Ioctl, Lseek, Unload, kinds };
-const char *const kindNames[kinds] = {"open", "close", "read", "write", "ioctl", "lseek", "unload attempts"};
+const char *const kindNames[kinds] = {"open",  "close", "read",           "write",
+                                      "ioctl", "lseek", "unload attempts"};
 
 // What the processes share: counts of calls, of calls that reached the module (each logs
 // one line), of mismatches, and a barrier for the last writes.
@@ -76,14 +81,24 @@ int loadModule()
     return error;
 }
 
-long unloadModule() { return syscall(SYS_delete_module, "qb_ioctl", O_NONBLOCK); }
+long unloadModule()
+{
+    return syscall(SYS_delete_module, "qb_ioctl", O_NONBLOCK);
+}
 
 // The kernel log, read record by record from /dev/kmsg from the moment it is opened, with a
 // count of the module's lines of each kind, and the lines from the first report on.
-class KernelLog {
-public:
-    KernelLog() : fd_(open("/dev/kmsg", O_RDONLY | O_NONBLOCK)) { lseek(fd_, 0, SEEK_END); }
-    ~KernelLog() { close(fd_); }
+class KernelLog
+{
+  public:
+    KernelLog() : fd_(open("/dev/kmsg", O_RDONLY | O_NONBLOCK))
+    {
+        lseek(fd_, 0, SEEK_END);
+    }
+    ~KernelLog()
+    {
+        close(fd_);
+    }
 
     void drain()
     {
@@ -106,11 +121,12 @@ public:
         }
     }
 
-    std::uint64_t opened = 0, closed = 0, reads = 0, writes = 0, speedUps = 0, speedDowns = 0, downs = 0;
+    std::uint64_t opened = 0, closed = 0, reads = 0, writes = 0, speedUps = 0, speedDowns = 0,
+                  downs = 0;
     bool lost = false;
     std::vector<std::string> report;
 
-private:
+  private:
     void count(const std::string &text)
     {
         const std::size_t digits = text.find_first_not_of("0123456789");
@@ -120,7 +136,8 @@ private:
             ++closed;
         } else if (text.rfind("data >>> ", 0) == 0) {
             ++writes;
-        } else if (digits > 0 && digits != std::string::npos && text.compare(digits, 10, " data >>> ") == 0) {
+        } else if (digits > 0 && digits != std::string::npos &&
+                   text.compare(digits, 10, " data >>> ") == 0) {
             ++reads;
         } else if (text == "speed up\n") {
             ++speedUps;
@@ -134,23 +151,26 @@ private:
 };
 
 // One process's random calls.
-class Worker {
-public:
+class Worker
+{
+  public:
     Worker(int process, std::uint64_t seed, Shared &shared)
-        : process_(process), mine_(pattern(process)), random_(seed + 0x9e3779b97f4a7c15 * (process + 1)),
-          shared_(shared)
+        : process_(process), mine_(pattern(process)),
+          random_(seed + 0x9e3779b97f4a7c15 * (process + 1)), shared_(shared)
     {
         page_ = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
         // A usable page, a read-only page holding the pattern, and a page whose end is
         // followed by an unusable one; then a page unmapped again.
-        char *pages = static_cast<char *>(mmap(nullptr, 4 * page_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+        char *pages = static_cast<char *>(
+            mmap(nullptr, 4 * page_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
         usable_ = pages;
         readOnly_ = pages + page_;
         straddling_ = pages + 3 * page_;
         std::memcpy(readOnly_, mine_.data(), dataSize);
         mprotect(readOnly_, page_, PROT_READ);
         mprotect(straddling_, page_, PROT_NONE);
-        unmapped_ = static_cast<char *>(mmap(nullptr, page_, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+        unmapped_ = static_cast<char *>(
+            mmap(nullptr, page_, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
         munmap(unmapped_, page_);
     }
 
@@ -174,7 +194,7 @@ public:
         close(fd);
     }
 
-private:
+  private:
     struct Expected {
         long value;
         int error;
@@ -184,7 +204,10 @@ private:
         int flags;
     };
 
-    std::uint64_t pick(std::uint64_t below) { return std::uniform_int_distribution<std::uint64_t>(0, below - 1)(random_); }
+    std::uint64_t pick(std::uint64_t below)
+    {
+        return std::uniform_int_distribution<std::uint64_t>(0, below - 1)(random_);
+    }
 
     int openNode(int flags)
     {
@@ -198,8 +221,9 @@ private:
     {
         const int error = value < 0 ? errno : 0;
         if (value != expected.value || error != expected.error) {
-            mismatch(call + " = " + std::to_string(value) + " (" + std::strerror(error) + "), expected " +
-                     std::to_string(expected.value) + " (" + std::strerror(expected.error) + ")");
+            mismatch(call + " = " + std::to_string(value) + " (" + std::strerror(error) +
+                     "), expected " + std::to_string(expected.value) + " (" +
+                     std::strerror(expected.error) + ")");
         }
     }
 
@@ -207,8 +231,8 @@ private:
     void mismatch(const std::string &what)
     {
         if (shared_.mismatches++ < 20) {
-            std::printf("qb_fuzz: process %d, call %llu: %s\n", process_, static_cast<unsigned long long>(calls_),
-                        what.c_str());
+            std::printf("qb_fuzz: process %d, call %llu: %s\n", process_,
+                        static_cast<unsigned long long>(calls_), what.c_str());
         }
     }
 
@@ -216,7 +240,13 @@ private:
     {
         ++calls_;
         const std::uint64_t roll = pick(100);
-        Kind kind = roll < 10 ? Open : roll < 18 ? Close : roll < 43 ? Read : roll < 68 ? Write : roll < 83 ? Ioctl : roll < 98 ? Lseek : Unload;
+        Kind kind = roll < 10   ? Open
+                    : roll < 18 ? Close
+                    : roll < 43 ? Read
+                    : roll < 68 ? Write
+                    : roll < 83 ? Ioctl
+                    : roll < 98 ? Lseek
+                                : Unload;
         if (fds_.empty() && kind != Unload) {
             kind = Open;
         } else if (fds_.size() >= 4 && kind == Open) {
@@ -261,11 +291,11 @@ private:
     // A read or write with a random count and buffer.
     void transfer(bool reading, const File &file)
     {
-        const std::size_t hugeCounts[] = {4096, std::size_t{1} << 20, std::size_t{1} << 40, SIZE_MAX,
-                                          static_cast<std::size_t>(SSIZE_MAX) + 1};
+        const std::size_t hugeCounts[] = {4096, std::size_t{1} << 20, std::size_t{1} << 40,
+                                          SIZE_MAX, static_cast<std::size_t>(SSIZE_MAX) + 1};
         const std::uint64_t countRoll = pick(10);
-        const std::size_t count = countRoll == 0 ? 0
-                                  : countRoll < 7 ? 1 + pick(dataSize)
+        const std::size_t count = countRoll == 0   ? 0
+                                  : countRoll < 7  ? 1 + pick(dataSize)
                                   : countRoll == 7 ? dataSize + 1
                                                    : hugeCounts[pick(std::size(hugeCounts))];
         // The buffer, what it is, and how many bytes from its start the call may use.
@@ -317,7 +347,8 @@ private:
                                              : Expected{reading ? 0 : static_cast<long>(count), 0};
             (reading ? shared_.readsReached : shared_.writesReached) += inUserSpace ? 1 : 0;
         }
-        const std::string call = std::string(reading ? "read" : "write") + "(fd, " + what + ", " + std::to_string(count) + ")";
+        const std::string call = std::string(reading ? "read" : "write") + "(fd, " + what + ", " +
+                                 std::to_string(count) + ")";
         const long result = reading ? read(file.fd, buffer, count) : write(file.fd, buffer, count);
         check(call, result, expected);
         // What a read brings is made of the processes' patterns, and of the zeros of a fresh load.
@@ -343,14 +374,15 @@ private:
         // Commands the kernel answers itself for every file (close-on-exec, non-blocking,
         // freezing a file system, cloning, block size, ...) never reach the module: skipped.
         const unsigned type = (cmd >> 8) & 0xff;
-        if (cmd == FIOCLEX || cmd == FIONCLEX || cmd == FIONBIO || cmd == FIOASYNC || cmd == FIOQSIZE ||
-            type == 'X' || type == 'f' || type == 0x94 || type == 0) {
+        if (cmd == FIOCLEX || cmd == FIONCLEX || cmd == FIONBIO || cmd == FIOASYNC ||
+            cmd == FIOQSIZE || type == 'X' || type == 'f' || type == 0x94 || type == 0) {
             cmd = speedUp;
         }
         const bool known = cmd == speedUp || cmd == speedDown;
         char call[40];
         std::snprintf(call, sizeof call, "ioctl(fd, 0x%x)", cmd);
-        check(call, ioctl(fd, cmd, static_cast<unsigned long>(random_())), known ? Expected{0, 0} : Expected{-1, ENOTTY});
+        check(call, ioctl(fd, cmd, static_cast<unsigned long>(random_())),
+              known ? Expected{0, 0} : Expected{-1, ENOTTY});
         (cmd == speedUp ? shared_.speedUps : shared_.speedDowns) += known ? 1 : 0;
     }
 
@@ -393,7 +425,8 @@ int main(int argc, char **argv)
         }
     }
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
-    std::printf("qb_fuzz: seed %llu, %d processes, %d s\n", static_cast<unsigned long long>(seed), processes, seconds);
+    std::printf("qb_fuzz: seed %llu, %d processes, %d s\n", static_cast<unsigned long long>(seed),
+                processes, seconds);
 
     KernelLog log;
     if (const int error = loadModule(); error != 0) {
@@ -474,9 +507,11 @@ int main(int argc, char **argv)
     std::string counts;
     for (int kind = 0; kind < kinds; ++kind) {
         total += shared->calls[kind];
-        counts += (kind == 0 ? "" : ", ") + std::to_string(shared->calls[kind]) + " " + kindNames[kind];
+        counts +=
+            (kind == 0 ? "" : ", ") + std::to_string(shared->calls[kind]) + " " + kindNames[kind];
     }
-    std::printf("qb_fuzz: %llu calls: %s\n", static_cast<unsigned long long>(total), counts.c_str());
+    std::printf("qb_fuzz: %llu calls: %s\n", static_cast<unsigned long long>(total),
+                counts.c_str());
     // Every record has been read: the many routine lines need not go over the guest's slow
     // serial port at the end of the run.
     const int clearTheLog = 5; // the kernel's SYSLOG_ACTION_CLEAR
@@ -489,34 +524,44 @@ int main(int argc, char **argv)
         return fail(seed, "the kernel reported:\n" + lines);
     }
     if (shared->mismatches != 0) {
-        return fail(seed, std::to_string(shared->mismatches.load()) + " calls did not give what the device must give");
+        return fail(seed, std::to_string(shared->mismatches.load()) +
+                              " calls did not give what the device must give");
     }
     if (!readBack || !whole) {
-        return fail(seed, "the buffer does not hold one complete write: \"" + std::string(contents) + "\"");
+        return fail(seed, "the buffer does not hold one complete write: \"" +
+                              std::string(contents) + "\"");
     }
     if (unloaded != 0) {
-        return fail(seed, std::string("the module did not unload at the end: ") + std::strerror(errno));
+        return fail(seed,
+                    std::string("the module did not unload at the end: ") + std::strerror(errno));
     }
     if (log.lost) {
         return fail(seed, "kernel log records were overwritten before they were read");
     }
     const std::uint64_t opened = shared->opened;
-    const bool oneLineEach = log.opened == opened && log.closed == opened && log.reads == shared->readsReached &&
-                             log.writes == shared->writesReached && log.speedUps == shared->speedUps &&
-                             log.speedDowns == shared->speedDowns && log.downs == 1;
+    const bool oneLineEach =
+        log.opened == opened && log.closed == opened && log.reads == shared->readsReached &&
+        log.writes == shared->writesReached && log.speedUps == shared->speedUps &&
+        log.speedDowns == shared->speedDowns && log.downs == 1;
     if (!oneLineEach) {
         char what[320];
-        std::snprintf(what, sizeof what,
-                      "the kernel log's lines do not match the calls that reached the module: "
-                      "opened %llu/%llu, closed %llu/%llu, read %llu/%llu, written %llu/%llu, speed up %llu/%llu, "
-                      "speed down %llu/%llu, unloaded %llu/1 (logged/made)",
-                      static_cast<unsigned long long>(log.opened), static_cast<unsigned long long>(opened),
-                      static_cast<unsigned long long>(log.closed), static_cast<unsigned long long>(opened),
-                      static_cast<unsigned long long>(log.reads), static_cast<unsigned long long>(shared->readsReached.load()),
-                      static_cast<unsigned long long>(log.writes), static_cast<unsigned long long>(shared->writesReached.load()),
-                      static_cast<unsigned long long>(log.speedUps), static_cast<unsigned long long>(shared->speedUps.load()),
-                      static_cast<unsigned long long>(log.speedDowns), static_cast<unsigned long long>(shared->speedDowns.load()),
-                      static_cast<unsigned long long>(log.downs));
+        std::snprintf(
+            what, sizeof what,
+            "the kernel log's lines do not match the calls that reached the module: "
+            "opened %llu/%llu, closed %llu/%llu, read %llu/%llu, written %llu/%llu, speed up "
+            "%llu/%llu, "
+            "speed down %llu/%llu, unloaded %llu/1 (logged/made)",
+            static_cast<unsigned long long>(log.opened), static_cast<unsigned long long>(opened),
+            static_cast<unsigned long long>(log.closed), static_cast<unsigned long long>(opened),
+            static_cast<unsigned long long>(log.reads),
+            static_cast<unsigned long long>(shared->readsReached.load()),
+            static_cast<unsigned long long>(log.writes),
+            static_cast<unsigned long long>(shared->writesReached.load()),
+            static_cast<unsigned long long>(log.speedUps),
+            static_cast<unsigned long long>(shared->speedUps.load()),
+            static_cast<unsigned long long>(log.speedDowns),
+            static_cast<unsigned long long>(shared->speedDowns.load()),
+            static_cast<unsigned long long>(log.downs));
         return fail(seed, what);
     }
     std::printf("qb_fuzz: every call gave what the device must give, and logged its one line\n"

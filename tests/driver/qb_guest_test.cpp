@@ -26,7 +26,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 const char *const modulePath = "/lab/qb_ioctl.ko";
 const char *const hogModulePath = "/lab/majors_hog.ko";
@@ -36,13 +37,17 @@ const std::size_t dataSize = 11;
 using Lines = std::vector<std::string>;
 
 // The kernel log read record by record from /dev/kmsg, from the moment it is created.
-class KernelLog {
-public:
+class KernelLog
+{
+  public:
     KernelLog() : fd_(open("/dev/kmsg", O_RDONLY | O_NONBLOCK))
     {
         lseek(fd_, 0, SEEK_END);
     }
-    ~KernelLog() { close(fd_); }
+    ~KernelLog()
+    {
+        close(fd_);
+    }
     KernelLog(const KernelLog &) = delete;
     KernelLog &operator=(const KernelLog &) = delete;
 
@@ -70,9 +75,12 @@ public:
         next();
         return all_;
     }
-    bool lostRecords() const { return lost_; }
+    bool lostRecords() const
+    {
+        return lost_;
+    }
 
-private:
+  private:
     // "prefix;text\n" with non-printable bytes of the text written as \xHH.
     static std::string message(const std::string &record)
     {
@@ -102,7 +110,8 @@ Lines moduleLines(const Lines &lines)
 {
     Lines own;
     for (const std::string &line : lines) {
-        if (line.rfind("qb_ioctl: ", 0) != 0 && line.rfind("CHRDEV ", 0) != 0 && line.rfind("majors_hog: ", 0) != 0) {
+        if (line.rfind("qb_ioctl: ", 0) != 0 && line.rfind("CHRDEV ", 0) != 0 &&
+            line.rfind("majors_hog: ", 0) != 0) {
             own.push_back(line);
         }
     }
@@ -183,7 +192,10 @@ std::optional<int> loggedMajor(const Lines &lines)
     return std::nullopt;
 }
 
-std::string bytes(const char *text, std::size_t size) { return std::string(text, size); }
+std::string bytes(const char *text, std::size_t size)
+{
+    return std::string(text, size);
+}
 
 // A call's result: the value returned and, for -1, errno.
 struct Call {
@@ -195,12 +207,16 @@ std::ostream &operator<<(std::ostream &out, const Call &call)
 {
     return out << call.value << " (errno " << call.error << ")";
 }
-Call outcome(long value) { return {value, value < 0 ? errno : 0}; }
+Call outcome(long value)
+{
+    return {value, value < 0 ? errno : 0};
+}
 
 // Every scenario starts from a freshly loaded module with a node for its major, and ends
 // with the module unloaded and a log that holds no warning.
-class QbDevice : public ::testing::Test {
-protected:
+class QbDevice : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         const int error = loadModule(modulePath);
@@ -352,7 +368,9 @@ struct Oversized {
     const char *readLine;
 };
 
-class QbOversized : public QbDevice, public ::testing::WithParamInterface<Oversized> {};
+class QbOversized : public QbDevice, public ::testing::WithParamInterface<Oversized>
+{
+};
 
 TEST_P(QbOversized, ReadIsRefusedWithEinvalAndCopiesNothing)
 {
@@ -380,10 +398,13 @@ TEST_P(QbOversized, WriteIsRefusedWithEinvalAndStoresNothing)
 }
 
 INSTANTIATE_TEST_SUITE_P(Counts, QbOversized,
-                         ::testing::Values(Oversized{12, "12 data >>> hello"}, Oversized{13, "13 data >>> hello"},
+                         ::testing::Values(Oversized{12, "12 data >>> hello"},
+                                           Oversized{13, "13 data >>> hello"},
                                            Oversized{4096, "4096 data >>> hello"},
                                            Oversized{70000, "70000 data >>> hello"}),
-                         [](const auto &info) { return "count" + std::to_string(info.param.count); });
+                         [](const auto &info) {
+                             return "count" + std::to_string(info.param.count);
+                         });
 
 TEST_F(QbDevice, ElevenBytesWithoutAZeroAreLoggedAsElevenAndNoMore)
 {
@@ -423,7 +444,9 @@ struct IoctlCase {
     Lines logged;
 };
 
-class QbIoctl : public QbDevice, public ::testing::WithParamInterface<IoctlCase> {};
+class QbIoctl : public QbDevice, public ::testing::WithParamInterface<IoctlCase>
+{
+};
 
 TEST_P(QbIoctl, LogsAndReturnsAsDecided)
 {
@@ -470,14 +493,16 @@ TEST_F(QbDevice, EveryMinorReachesTheSameBuffer)
 }
 
 // A caller's buffer that cannot be read or written in full: -EFAULT, data unchanged.
-class QbFaultingBuffer : public QbDevice {
-protected:
+class QbFaultingBuffer : public QbDevice
+{
+  protected:
     void SetUp() override
     {
         QbDevice::SetUp();
         const long page = sysconf(_SC_PAGESIZE);
         // Two pages: the first usable, the second not; a buffer may end inside the second.
-        void *pages = mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        void *pages =
+            mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         ASSERT_NE(pages, MAP_FAILED);
         ASSERT_EQ(mprotect(static_cast<char *>(pages) + page, page, PROT_NONE), 0);
         usable = static_cast<char *>(pages);
@@ -574,8 +599,9 @@ TEST_F(QbDevice, ConcurrentWritersNeverShowAMixedBuffer)
                 if (read(fd, seen, dataSize) != 0) {
                     _exit(3);
                 }
-                const bool whole = std::count(seen, seen + dataSize, seen[0]) == static_cast<long>(dataSize) &&
-                                   patterns.find(seen[0]) != std::string::npos;
+                const bool whole =
+                    std::count(seen, seen + dataSize, seen[0]) == static_cast<long>(dataSize) &&
+                    patterns.find(seen[0]) != std::string::npos;
                 mixed += whole ? 0 : 1;
                 ++rounds;
             }
@@ -587,7 +613,8 @@ TEST_F(QbDevice, ConcurrentWritersNeverShowAMixedBuffer)
         int status = 0;
         ASSERT_EQ(waitpid(child, &status, 0), child);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
-            << "child status " << status << " (1: a mixed buffer, 2-4: a failed call, 5: too few rounds)";
+            << "child status " << status
+            << " (1: a mixed buffer, 2-4: a failed call, 5: too few rounds)";
     }
     // Every write and read line shows a whole pattern too.
     int mixedLines = 0;
@@ -595,7 +622,8 @@ TEST_F(QbDevice, ConcurrentWritersNeverShowAMixedBuffer)
         const std::size_t arrow = line.find(">>> ");
         if (arrow != std::string::npos) {
             const std::string text = line.substr(arrow + 4);
-            const bool whole = text.size() == dataSize && std::count(text.begin(), text.end(), text[0]) == 11;
+            const bool whole =
+                text.size() == dataSize && std::count(text.begin(), text.end(), text[0]) == 11;
             mixedLines += whole ? 0 : 1;
         }
     }
@@ -610,8 +638,9 @@ TEST_F(QbDevice, ConcurrentWritersNeverShowAMixedBuffer)
 }
 
 // Scenarios that load and unload the module themselves.
-class QbModule : public ::testing::Test {
-protected:
+class QbModule : public ::testing::Test
+{
+  protected:
     void TearDown() override
     {
         EXPECT_EQ(alarms(log.all()), Lines{});
@@ -648,8 +677,9 @@ TEST_F(QbModule, RegistrationFailureFailsTheLoadAfterLoggingBothLines)
     log.next();
     const int error = loadModule(modulePath);
     EXPECT_NE(error, 0);
-    EXPECT_EQ(moduleLines(log.next()), (Lines{"QB Module is up... ", "Couldn't get a major number...",
-                                              "major number=" + std::to_string(-error)}));
+    EXPECT_EQ(moduleLines(log.next()),
+              (Lines{"QB Module is up... ", "Couldn't get a major number...",
+                     "major number=" + std::to_string(-error)}));
     EXPECT_FALSE(moduleListed("qb_ioctl"));
     EXPECT_EQ(listedMajor(), std::nullopt);
 

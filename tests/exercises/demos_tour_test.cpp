@@ -7,8 +7,10 @@
 #include <string>
 #include <vector>
 
-namespace harness {
-namespace {
+namespace harness
+{
+namespace
+{
 
 struct TourStop {
     std::string name;

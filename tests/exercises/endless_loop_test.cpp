@@ -7,8 +7,10 @@
 #include <csignal>
 #include <string>
 
-namespace harness {
-namespace {
+namespace harness
+{
+namespace
+{
 
 TEST(EndlessLoop, CountsToTenThenPrintsQuestionMarksUntilInterrupted)
 {

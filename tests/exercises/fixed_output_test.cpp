@@ -9,8 +9,10 @@
 #include <string>
 #include <vector>
 
-namespace harness {
-namespace {
+namespace harness
+{
+namespace
+{
 
 using namespace std::string_literals;
 
@@ -81,7 +83,9 @@ const std::vector<FixedOutput> fixedOutputs = {
     {"c_src_161", "1\n2\n3\n4\n5\n6\n7\n8\n9\n10\n"},
 };
 
-class FixedOutputProgram : public ::testing::TestWithParam<FixedOutput> {};
+class FixedOutputProgram : public ::testing::TestWithParam<FixedOutput>
+{
+};
 
 TEST_P(FixedOutputProgram, WritesExactlyItsBytesAndExitsWithZero)
 {
@@ -128,10 +132,9 @@ TEST(MainReadWrite, DefinesItsOwnReadAndWriteWithCLinkage)
     const std::vector<std::string> defined = lines(symbols.out);
     for (const char *name : {"read", "write"}) {
         const std::regex textSymbol("[0-9a-f]+ T "s + name);
-        EXPECT_TRUE(std::any_of(defined.begin(), defined.end(),
-                                [&](const std::string &line) {
-                                    return std::regex_match(line, textSymbol);
-                                }))
+        EXPECT_TRUE(std::any_of(
+            defined.begin(), defined.end(),
+            [&](const std::string &line) { return std::regex_match(line, textSymbol); }))
             << name << " is not defined in the program:\n"
             << symbols.out;
     }

@@ -7,8 +7,10 @@
 #include <regex>
 #include <string>
 
-namespace harness {
-namespace {
+namespace harness
+{
+namespace
+{
 
 constexpr long KiB = 1024;
 constexpr long MiB = 1024 * KiB;

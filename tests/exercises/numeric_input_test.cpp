@@ -6,8 +6,10 @@
 
 #include <string>
 
-namespace harness {
-namespace {
+namespace harness
+{
+namespace
+{
 
 struct NumericCase {
     const char *title;
@@ -93,8 +95,8 @@ const std::string agePrompt = "나이와 키를 입력하세요 : ";
 
 std::string answer(const std::string &age, const std::string &height, const std::string &name)
 {
-    return agePrompt + "나이는 " + age + "살, 키는 " + height + "cm입니다.\n" + "name ? : " +
-           "name = " + name + ", age = " + age + ", height = " + height + "\n";
+    return agePrompt + "나이는 " + age + "살, 키는 " + height + "cm입니다.\n" +
+           "name ? : " + "name = " + name + ", age = " + age + ", height = " + height + "\n";
 }
 
 const NumericCase ageCases[] = {
@@ -127,8 +129,9 @@ const NumericCase untilZeroCases[] = {
     {"NumberPast64BitsIsNoNumber", "-99999999999999999999999 0\n", "Incorrect Input\n", "", 1},
 };
 
-class NumericTest : public ::testing::TestWithParam<NumericCase> {
-protected:
+class NumericTest : public ::testing::TestWithParam<NumericCase>
+{
+  protected:
     void expectRun(const std::string &program)
     {
         const NumericCase &c = GetParam();
@@ -139,17 +142,42 @@ protected:
     }
 };
 
-class CalculatorTest : public NumericTest {};
-class FuncPtrBasic2Test : public NumericTest {};
-class ArrayReadTest : public NumericTest {};
-class AgeHeightNameTest : public NumericTest {};
-class UntilZeroTest : public NumericTest {};
+class CalculatorTest : public NumericTest
+{
+};
+class FuncPtrBasic2Test : public NumericTest
+{
+};
+class ArrayReadTest : public NumericTest
+{
+};
+class AgeHeightNameTest : public NumericTest
+{
+};
+class UntilZeroTest : public NumericTest
+{
+};
 
-TEST_P(CalculatorTest, C_src_146) { expectRun("c_src_146"); }
-TEST_P(FuncPtrBasic2Test, FuncPtrBasic2) { expectRun("funcPtrBasic2"); }
-TEST_P(ArrayReadTest, C_src_209) { expectRun("c_src_209"); }
-TEST_P(AgeHeightNameTest, C_src_76) { expectRun("c_src_76"); }
-TEST_P(UntilZeroTest, C_src_310) { expectRun("c_src_310"); }
+TEST_P(CalculatorTest, C_src_146)
+{
+    expectRun("c_src_146");
+}
+TEST_P(FuncPtrBasic2Test, FuncPtrBasic2)
+{
+    expectRun("funcPtrBasic2");
+}
+TEST_P(ArrayReadTest, C_src_209)
+{
+    expectRun("c_src_209");
+}
+TEST_P(AgeHeightNameTest, C_src_76)
+{
+    expectRun("c_src_76");
+}
+TEST_P(UntilZeroTest, C_src_310)
+{
+    expectRun("c_src_310");
+}
 
 auto title = [](const auto &info) { return std::string(info.param.title); };
 INSTANTIATE_TEST_SUITE_P(Calculator, CalculatorTest, ::testing::ValuesIn(calculatorCases), title);

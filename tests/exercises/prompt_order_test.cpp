@@ -8,8 +8,10 @@
 #include <string>
 #include <vector>
 
-namespace harness {
-namespace {
+namespace harness
+{
+namespace
+{
 
 struct Dialogue {
     const char *title;
@@ -33,20 +35,26 @@ std::string arrayDialogue()
 {
     std::string shown;
     for (int i = 0; i < 5; ++i) {
-        shown += "Enter value to array[" + std::to_string(i) + "] --> " + std::to_string(i + 1) +
-                 "\n";
+        shown +=
+            "Enter value to array[" + std::to_string(i) + "] --> " + std::to_string(i + 1) + "\n";
     }
     return shown + "1 2 3 4 5 \n";
 }
 
 const Dialogue dialogues[] = {
-    {"Srh", "person_menu", {"srh"}, {"1", "alpha", "30", "170.5", "3", "alpha", "4"},
+    {"Srh",
+     "person_menu",
+     {"srh"},
+     {"1", "alpha", "30", "170.5", "3", "alpha", "4"},
      "Person records through libarray_srh.so\n" + personMenu +
          "1\nname -> alpha\nage -> 30\nheight -> 170.5\n" + personMenu + "3\n" + askName +
          "alpha\ncase 3 -> [0]name : alpha\n[0] Name:\talpha\n[0] Age:\t30\n"
          "[0] Height:\t 170.500000\n" +
          personMenu + "4\nbye\n"},
-    {"Del", "person_menu", {"del"}, {"3", "alpha", "4"},
+    {"Del",
+     "person_menu",
+     {"del"},
+     {"3", "alpha", "4"},
      "Person records through libarray_del.so\n1:add 2:list 3:delete by name 4:quit -> 3\n" +
          askName + "alpha\n1:add 2:list 3:delete by name 4:quit -> 4\nbye\n"},
     {"Member",
@@ -60,18 +68,22 @@ const Dialogue dialogues[] = {
          memberMenu +
          "4\nEnter name that you want to revise -> alpha\nEnter new tel no -> 011\n"
          "Enter new mileage -> 7\n" +
-         memberMenu + "5\nEnter name that you want to delete -> alpha\n" + memberMenu +
-         "6\nbye\n"},
+         memberMenu + "5\nEnter name that you want to delete -> alpha\n" + memberMenu + "6\nbye\n"},
     {"Bigstr", "bigstr", {}, {"ab", "..."}, askLine + "ab\n" + askLine + "...\nab \n"},
     {"Mygets", "mygets", {}, {"hello"}, "8\nhello\nhello\n"},
     {"FuncPtrBasic2", "funcPtrBasic2", {}, {"1"}, "Select(1:add, 2:sub) => 1\nrst => 15\n"},
     {"C_src_209", "c_src_209", {}, {"1", "2", "3", "4", "5"}, arrayDialogue()},
-    {"C_src_76", "c_src_76", {}, {"20 180", "Kim"},
+    {"C_src_76",
+     "c_src_76",
+     {},
+     {"20 180", "Kim"},
      "나이와 키를 입력하세요 : 20 180\n나이는 20살, 키는 180.0cm입니다.\n"
      "name ? : Kim\nname = Kim, age = 20, height = 180.0\n"},
 };
 
-class PromptOrder : public ::testing::TestWithParam<Dialogue> {};
+class PromptOrder : public ::testing::TestWithParam<Dialogue>
+{
+};
 
 TEST_P(PromptOrder, EachPromptComesBeforeItsAnswerIsRead)
 {

@@ -12,8 +12,10 @@
 #include <string>
 #include <vector>
 
-namespace harness {
-namespace {
+namespace harness
+{
+namespace
+{
 
 struct Console {
     std::string program;
@@ -29,13 +31,38 @@ void PrintTo(const Console &c, std::ostream *os)
 // The programs that end by themselves with the same output each time, each with a short
 // input when it reads one.
 const std::vector<Console> ending = {
-    {"bigstr", "ab\n...\n"}, {"mygets", "hello\n"}, {"c_src_146", "x 6 7\n"},
-    {"funcPtrBasic2", "1\n"}, {"c_src_209", "1 2 3 4 5\n"}, {"c_src_76", "20 180\nKim\n"},
-    {"c_src_310", "5\n0\n"}, {"funcPtrBasic1"}, {"c_src_236"}, {"c_src_266"}, {"c_src_254"},
-    {"c_src_64"}, {"main_read_write"}, {"c_src_103"}, {"c_src_244"}, {"c_src_58"},
-    {"c_src_40"}, {"c_src_89"}, {"c_src_87"}, {"c_src_62"}, {"c_src_295"}, {"c_src_39"},
-    {"c_src_35"}, {"c_src_108"}, {"c_src_174"}, {"c_src_161"}, {"optionTest2"},
-    {"optionTest4"}, {"optionTest5"}, {"optionTest6"}, {"optionTest7"}, {"globalVarOpt"},
+    {"bigstr", "ab\n...\n"},
+    {"mygets", "hello\n"},
+    {"c_src_146", "x 6 7\n"},
+    {"funcPtrBasic2", "1\n"},
+    {"c_src_209", "1 2 3 4 5\n"},
+    {"c_src_76", "20 180\nKim\n"},
+    {"c_src_310", "5\n0\n"},
+    {"funcPtrBasic1"},
+    {"c_src_236"},
+    {"c_src_266"},
+    {"c_src_254"},
+    {"c_src_64"},
+    {"main_read_write"},
+    {"c_src_103"},
+    {"c_src_244"},
+    {"c_src_58"},
+    {"c_src_40"},
+    {"c_src_89"},
+    {"c_src_87"},
+    {"c_src_62"},
+    {"c_src_295"},
+    {"c_src_39"},
+    {"c_src_35"},
+    {"c_src_108"},
+    {"c_src_174"},
+    {"c_src_161"},
+    {"optionTest2"},
+    {"optionTest4"},
+    {"optionTest5"},
+    {"optionTest6"},
+    {"optionTest7"},
+    {"globalVarOpt"},
     {"lowCostOp"},
 };
 
@@ -86,7 +113,9 @@ std::string comparable(const RunResult &result)
     return std::regex_replace(out, std::regex("0x[0-9a-f]+"), "0x?");
 }
 
-class Arguments : public ::testing::TestWithParam<Console> {};
+class Arguments : public ::testing::TestWithParam<Console>
+{
+};
 
 TEST_P(Arguments, ChangeNothing)
 {
@@ -100,7 +129,9 @@ TEST_P(Arguments, ChangeNothing)
     EXPECT_EQ(with.signal, without.signal);
 }
 
-class FullOutputDevice : public ::testing::TestWithParam<Console> {};
+class FullOutputDevice : public ::testing::TestWithParam<Console>
+{
+};
 
 TEST_P(FullOutputDevice, EndsWithTheUsualStatus)
 {

@@ -6,8 +6,10 @@
 
 #include <string>
 
-namespace harness {
-namespace {
+namespace harness
+{
+namespace
+{
 
 struct ConsoleCase {
     const char *title;
@@ -70,7 +72,11 @@ const ConsoleCase mygetsCases[] = {
     {"SeventyNineCharactersThenEndOfInput", std::string(79, 'c'),
      "8\n" + std::string(79, 'c') + "\n"},
     {"EmptyInput", "", "8\n\n"},
-    {"ByteFFIsACharacterNotTheEnd", "a\xFF" "b\n", "8\na\xFF" "b\n"},
+    {"ByteFFIsACharacterNotTheEnd",
+     "a\xFF"
+     "b\n",
+     "8\na\xFF"
+     "b\n"},
     {"TabsAndBlanksKept", " \tx \n", "8\n \tx \n"},
 };
 
@@ -82,9 +88,15 @@ const ConsoleCase caseconvCases[] = {
     {"LettersNextToTheAlphabet", "@AZ[`az{", "@az[`AZ{"},
 };
 
-class BigstrTest : public ::testing::TestWithParam<ConsoleCase> {};
-class MygetsTest : public ::testing::TestWithParam<ConsoleCase> {};
-class CaseconvTest : public ::testing::TestWithParam<ConsoleCase> {};
+class BigstrTest : public ::testing::TestWithParam<ConsoleCase>
+{
+};
+class MygetsTest : public ::testing::TestWithParam<ConsoleCase>
+{
+};
+class CaseconvTest : public ::testing::TestWithParam<ConsoleCase>
+{
+};
 
 void expectRun(const std::string &program, const ConsoleCase &c)
 {
@@ -158,7 +170,9 @@ const LostOutputCase lostOutputCases[] = {
     {"ClosedOutput", ">&-", "abc\n", "write: Bad file descriptor\n"},
 };
 
-class CaseconvLostOutputTest : public ::testing::TestWithParam<LostOutputCase> {};
+class CaseconvLostOutputTest : public ::testing::TestWithParam<LostOutputCase>
+{
+};
 
 TEST_P(CaseconvLostOutputTest, IsReported)
 {

@@ -11,8 +11,10 @@
 #include <sstream>
 #include <string>
 
-namespace harness {
-namespace {
+namespace harness
+{
+namespace
+{
 
 namespace fs = std::filesystem;
 
@@ -20,7 +22,8 @@ RunResult check(const std::vector<std::string> &args)
 {
     RunOptions options;
     // The module's check includes the fuzzer: a few seconds of it do here.
-    options.env = {"LABS_NO_BUILD=1", std::string("LABS_BUILD_DIR=") + LABS_BIN_DIR + "/..", "QB_FUZZ_SECONDS=3"};
+    options.env = {"LABS_NO_BUILD=1", std::string("LABS_BUILD_DIR=") + LABS_BIN_DIR + "/..",
+                   "QB_FUZZ_SECONDS=3"};
     options.timeout = std::chrono::seconds(300);
     std::vector<std::string> all = {"check"};
     all.insert(all.end(), args.begin(), args.end());
@@ -35,11 +38,18 @@ std::string readFile(const fs::path &path)
     return text.str();
 }
 
-class Check : public ::testing::Test {
-protected:
+class Check : public ::testing::Test
+{
+  protected:
     fs::path scratch = fs::path(::testing::TempDir()) / ("check-test-" + std::to_string(getpid()));
-    void SetUp() override { fs::create_directories(scratch); }
-    void TearDown() override { fs::remove_all(scratch); }
+    void SetUp() override
+    {
+        fs::create_directories(scratch);
+    }
+    void TearDown() override
+    {
+        fs::remove_all(scratch);
+    }
 };
 
 TEST_F(Check, TheProjectsOwnBuildPassesEveryCase)
@@ -55,9 +65,11 @@ TEST_F(Check, TheProjectsOwnBuildPassesEveryCase)
     // The JUnit elements CI systems require: a testsuite with its counts, a testcase per case.
     const std::string xml = readFile(junit);
     EXPECT_NE(xml.find("<testsuite name=\"labs check c_src_146\""), std::string::npos);
-    EXPECT_NE(xml.find("tests=\"" + std::to_string(all.size() - 1) + "\""), std::string::npos) << xml;
+    EXPECT_NE(xml.find("tests=\"" + std::to_string(all.size() - 1) + "\""), std::string::npos)
+        << xml;
     EXPECT_NE(xml.find("failures=\"0\""), std::string::npos);
-    EXPECT_NE(xml.find("<testcase name=\"Calculator/CalculatorTest.C_src_146/Add\""), std::string::npos);
+    EXPECT_NE(xml.find("<testcase name=\"Calculator/CalculatorTest.C_src_146/Add\""),
+              std::string::npos);
 }
 
 TEST_F(Check, ABrokenBuildFailsTheCasesThatSeeItWithTheBytesThatDiffer)
@@ -70,7 +82,8 @@ TEST_F(Check, ABrokenBuildFailsTheCasesThatSeeItWithTheBytesThatDiffer)
     std::ofstream(scratch / "c_src_146.cpp") << text;
     const fs::path broken = scratch / "c_src_146";
     const RunResult built =
-        run("g++", {"-std=c++20", "-O0", "-g", (scratch / "c_src_146.cpp").string(), "-o", broken.string()});
+        run("g++", {"-std=c++20", "-O0", "-g", (scratch / "c_src_146.cpp").string(), "-o",
+                    broken.string()});
     ASSERT_TRUE(built.exited(0)) << built.err;
 
     const fs::path junit = scratch / "report.xml";
@@ -81,8 +94,11 @@ TEST_F(Check, ABrokenBuildFailsTheCasesThatSeeItWithTheBytesThatDiffer)
     const std::string detail = result.out.substr(fail, result.out.find("\nPASS", fail) - fail);
     EXPECT_NE(detail.find("\"+ ; 7\\n\""), std::string::npos) << detail;
     EXPECT_NE(detail.find("\"+ : 7\\n\""), std::string::npos) << detail;
-    EXPECT_NE(detail.find("standard input \"+ 3 4\\n\"; it exited with status 0"), std::string::npos) << detail;
-    EXPECT_NE(result.out.find("PASS Calculator/CalculatorTest.C_src_146/Subtract\n"), std::string::npos);
+    EXPECT_NE(detail.find("standard input \"+ 3 4\\n\"; it exited with status 0"),
+              std::string::npos)
+        << detail;
+    EXPECT_NE(result.out.find("PASS Calculator/CalculatorTest.C_src_146/Subtract\n"),
+              std::string::npos);
     EXPECT_NE(lines(result.out).back().find(" passed, 4 failed"), std::string::npos) << result.out;
     EXPECT_NE(readFile(junit).find("failures=\"4\""), std::string::npos);
 }
@@ -91,8 +107,8 @@ TEST_F(Check, ABrokenBuildFailsTheCasesThatSeeItWithTheBytesThatDiffer)
 // with the compiler's own messages.
 TEST_F(Check, SourcesAreBuiltFirst)
 {
-    const RunResult good = check({"main_read_write", source("exercises/main.cpp"), source("exercises/read.cpp"),
-                                  source("exercises/write.cpp")});
+    const RunResult good = check({"main_read_write", source("exercises/main.cpp"),
+                                  source("exercises/read.cpp"), source("exercises/write.cpp")});
     EXPECT_TRUE(good.exited(0)) << good.out << good.err;
     std::ofstream(scratch / "broken.cpp") << "int main(void) { return missing; }\n";
     const RunResult broken = check({"c_src_146", (scratch / "broken.cpp").string()});
@@ -106,7 +122,8 @@ TEST_F(Check, ALibraryIsCheckedThroughTheCollectionsDriversAndMenus)
 {
     const RunResult ours = check({"libarray_srh", lib("libarray_srh.so")});
     EXPECT_TRUE(ours.exited(0)) << ours.out << ours.err;
-    EXPECT_NE(ours.out.find("PASS PersonMenu.AddsListsAndSearchesThroughLibarraySrh\n"), std::string::npos);
+    EXPECT_NE(ours.out.find("PASS PersonMenu.AddsListsAndSearchesThroughLibarraySrh\n"),
+              std::string::npos);
 
     // Names compared without their case.
     std::string text = readFile(source("array/srh.cpp"));
@@ -115,9 +132,12 @@ TEST_F(Check, ALibraryIsCheckedThroughTheCollectionsDriversAndMenus)
     text.replace(at, 7, "strcasecmp(");
     text.insert(0, "#include <strings.h>\n");
     std::ofstream(scratch / "srh.cpp") << text;
-    const RunResult broken = check({"libarray_srh", source("array/array.cpp"), (scratch / "srh.cpp").string()});
+    const RunResult broken =
+        check({"libarray_srh", source("array/array.cpp"), (scratch / "srh.cpp").string()});
     EXPECT_TRUE(broken.exited(1)) << broken.out << broken.err;
-    EXPECT_NE(broken.out.find("FAIL SrhAndDel/PersonTest.ReadsTheNameAndPrintsExactly/SearchIsWholeNameAndCaseSensitive\n"),
+    EXPECT_NE(broken.out.find("FAIL "
+                              "SrhAndDel/PersonTest.ReadsTheNameAndPrintsExactly/"
+                              "SearchIsWholeNameAndCaseSensitive\n"),
               std::string::npos)
         << broken.out;
     EXPECT_NE(lines(broken.out).back().find(" passed, 1 failed"), std::string::npos) << broken.out;
@@ -130,9 +150,11 @@ TEST_F(Check, TheModuleIsCheckedInTheVm)
     if (sanitized) {
         GTEST_SKIP() << "the VM's tests are not part of the sanitizer build";
     }
-    const RunResult ours = check({"qb_ioctl", std::string(LABS_BIN_DIR) + "/../driver/qb_ioctl/qb_ioctl.ko"});
+    const RunResult ours =
+        check({"qb_ioctl", std::string(LABS_BIN_DIR) + "/../driver/qb_ioctl/qb_ioctl.ko"});
     EXPECT_TRUE(ours.exited(0)) << ours.out << ours.err;
-    EXPECT_NE(ours.out.find("PASS InTheVm/DriverScenario.RanAndPassed/"), std::string::npos) << ours.out;
+    EXPECT_NE(ours.out.find("PASS InTheVm/DriverScenario.RanAndPassed/"), std::string::npos)
+        << ours.out;
 
     fs::create_directories(scratch / "module");
     fs::copy_file(source("driver/Kbuild"), scratch / "module/Kbuild");
@@ -143,9 +165,10 @@ TEST_F(Check, TheModuleIsCheckedInTheVm)
     std::ofstream(scratch / "module/qb_ioctl.c") << text;
     const RunResult broken = check({"qb_ioctl", (scratch / "module").string()});
     EXPECT_TRUE(broken.exited(1)) << broken.out << broken.err;
-    EXPECT_NE(broken.out.find("FAIL InTheVm/DriverScenario.RanAndPassed/"
-                              "Counts_QbOversized_WriteIsRefusedWithEinvalAndStoresNothing_count12\n"),
-              std::string::npos)
+    EXPECT_NE(
+        broken.out.find("FAIL InTheVm/DriverScenario.RanAndPassed/"
+                        "Counts_QbOversized_WriteIsRefusedWithEinvalAndStoresNothing_count12\n"),
+        std::string::npos)
         << broken.out;
 
     const RunResult notModule = check({"qb_ioctl", source("README.md")});
@@ -163,7 +186,8 @@ TEST_F(Check, AClassGetsOneRowPerStudent)
     fs::copy_file(bin("c_src_108"), scratch / "class/alice/c_src_108");
     fs::copy_file(bin("c_src_39"), scratch / "class/bob/c_src_108");
     std::ofstream(scratch / "hang.c") << "int main(void) { for (;;) { } }\n";
-    ASSERT_TRUE(run("gcc", {(scratch / "hang.c").string(), "-o", (scratch / "class/carol/c_src_108").string()})
+    ASSERT_TRUE(run("gcc", {(scratch / "hang.c").string(), "-o",
+                            (scratch / "class/carol/c_src_108").string()})
                     .exited(0));
     const fs::path csv = scratch / "class.csv";
     const RunResult result =
@@ -199,8 +223,10 @@ TEST_F(Check, EveryListedDeliverableCanBeCheckedAndAFolderByItsFileNames)
     const RunResult result = check({"--dir", (scratch / "mine").string()});
     EXPECT_TRUE(result.exited(1)) << result.out << result.err;
     EXPECT_NE(result.out.find("=== c_src_108 ("), std::string::npos) << result.out;
-    EXPECT_NE(result.out.find("FAIL Demos/FixedOutputProgram.WritesExactlyItsBytesAndExitsWithZero/c_src_161\n"),
-              std::string::npos)
+    EXPECT_NE(
+        result.out.find(
+            "FAIL Demos/FixedOutputProgram.WritesExactlyItsBytesAndExitsWithZero/c_src_161\n"),
+        std::string::npos)
         << result.out;
     EXPECT_EQ(lines(result.out).back(), "5 passed, 1 failed") << result.out;
 }

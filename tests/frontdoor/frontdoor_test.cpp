@@ -10,8 +10,10 @@
 #include <string>
 #include <vector>
 
-namespace harness {
-namespace {
+namespace harness
+{
+namespace
+{
 
 std::string readFile(const std::string &path)
 {
@@ -54,7 +56,8 @@ TEST(FrontDoor, ListsEveryCatalogedExampleAndTheReadmeNamesEach)
     const std::string readme = readFile(source("README.md"));
     for (const std::string &name : names) {
         EXPECT_NE(list.out.find(name + " "), std::string::npos) << name;
-        EXPECT_NE(readme.find("| `" + name + "` |"), std::string::npos) << name << " missing in README";
+        EXPECT_NE(readme.find("| `" + name + "` |"), std::string::npos)
+            << name << " missing in README";
     }
 }
 
@@ -91,8 +94,8 @@ RunResult typed(const std::string &script, const std::string &input)
 
 TEST(Typist, ShowsEachTypedLineAfterItsPromptAndPassesTheStatusOn)
 {
-    const RunResult result =
-        typed("printf 'name? '; read a; printf 'age? '; read b; echo \"$a is $b\"; exit 3", "bob\n42\n");
+    const RunResult result = typed(
+        "printf 'name? '; read a; printf 'age? '; read b; echo \"$a is $b\"; exit 3", "bob\n42\n");
     EXPECT_EQ(result.out, "name? bob\nage? 42\nbob is 42\n");
     EXPECT_TRUE(result.exited(3));
 }

@@ -7,7 +7,8 @@
 
 #include <sstream>
 
-namespace harness {
+namespace harness
+{
 
 std::string readelf(const std::vector<std::string> &options, const std::string &file)
 {
@@ -53,7 +54,8 @@ std::set<std::string> startUpTags(const std::string &file)
 {
     std::set<std::string> found;
     const std::string dynamic = readelf({"-d"}, file);
-    for (const char *tag : {"(INIT)", "(FINI)", "(INIT_ARRAY)", "(FINI_ARRAY)", "(PREINIT_ARRAY)"}) {
+    for (const char *tag :
+         {"(INIT)", "(FINI)", "(INIT_ARRAY)", "(FINI_ARRAY)", "(PREINIT_ARRAY)"}) {
         if (dynamic.find(tag) != std::string::npos) {
             found.insert(tag);
         }
@@ -80,8 +82,7 @@ std::set<std::string> definedFunctions(const std::string &file)
 std::vector<CompileUnit> compileUnits(const std::string &file)
 {
     std::vector<CompileUnit> units;
-    for (const std::string &line :
-         lines(readelf({"--debug-dump=info", "--dwarf-depth=1"}, file))) {
+    for (const std::string &line : lines(readelf({"--debug-dump=info", "--dwarf-depth=1"}, file))) {
         auto value = [&line] { return line.substr(line.rfind(": ") + 2); };
         if (line.find("(DW_TAG_compile_unit)") != std::string::npos) {
             units.emplace_back();

@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-namespace harness {
+namespace harness
+{
 
 // readelf -W OPTIONS FILE; fails the current test when readelf does.
 std::string readelf(const std::vector<std::string> &options, const std::string &file);

@@ -7,8 +7,10 @@
 #include <fstream>
 #include <string>
 
-namespace harness {
-namespace {
+namespace harness
+{
+namespace
+{
 
 RunResult shell(const std::string &script, RunOptions options = {})
 {

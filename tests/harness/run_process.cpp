@@ -23,8 +23,10 @@
 
 extern char **environ;
 
-namespace harness {
-namespace {
+namespace harness
+{
+namespace
+{
 
 struct Pipe {
     int read = -1;
@@ -134,7 +136,8 @@ void setStatus(RunResult &result, int wstatus)
 
 } // namespace
 
-namespace {
+namespace
+{
 
 // The build ./labs check puts in place of one of ours: LABS_CHECK=KIND:NAME=PATH.
 struct CheckedBuild {
@@ -160,7 +163,8 @@ std::optional<CheckedBuild> checkedBuild()
 // reads ./labs check's report sees what the program was given and how it ended.
 std::string lastCheckedRun;
 
-void noteCheckedRun(const std::vector<std::string> &args, const std::string &input, const RunResult &result)
+void noteCheckedRun(const std::vector<std::string> &args, const std::string &input,
+                    const RunResult &result)
 {
     std::string text = "the checked build ran";
     for (const std::string &arg : args) {
@@ -181,8 +185,12 @@ void noteCheckedRun(const std::vector<std::string> &args, const std::string &inp
     lastCheckedRun = text;
 }
 
-class CheckedRunReport : public ::testing::EmptyTestEventListener {
-    void OnTestStart(const ::testing::TestInfo &) override { lastCheckedRun.clear(); }
+class CheckedRunReport : public ::testing::EmptyTestEventListener
+{
+    void OnTestStart(const ::testing::TestInfo &) override
+    {
+        lastCheckedRun.clear();
+    }
     void OnTestPartResult(const ::testing::TestPartResult &result) override
     {
         if (result.failed() && !lastCheckedRun.empty()) {
@@ -228,11 +236,13 @@ RunResult run(const std::string &program, const std::vector<std::string> &args,
     const bool checkedRun = libraryUnderCheck || (check && check->path == program);
     if (checkedRun) {
         // In a folder of its own, unless the case gives one.
-        if (const char *folder = std::getenv("LABS_CHECK_FOLDER"); folder != nullptr && limited.workingDir.empty()) {
+        if (const char *folder = std::getenv("LABS_CHECK_FOLDER");
+            folder != nullptr && limited.workingDir.empty()) {
             limited.workingDir = folder;
         }
         if (const char *seconds = std::getenv("LABS_CHECK_TIMEOUT")) {
-            limited.timeout = std::min(limited.timeout, std::chrono::milliseconds(1000 * std::atol(seconds)));
+            limited.timeout =
+                std::min(limited.timeout, std::chrono::milliseconds(1000 * std::atol(seconds)));
         }
         const char *sandbox = std::getenv("LABS_CHECK_SANDBOX");
         if (sandbox != nullptr) {
@@ -312,7 +322,8 @@ RunResult run(const std::string &program, const std::vector<std::string> &args,
                 closeFd(fd);
             }
         }
-        const bool enough = options.stopAfterOutput > 0 && result.out.size() >= options.stopAfterOutput;
+        const bool enough =
+            options.stopAfterOutput > 0 && result.out.size() >= options.stopAfterOutput;
         const bool runaway = result.out.size() + result.err.size() > options.outputLimit;
         if ((enough || runaway) && !result.stopped) {
             result.stopped = true;
@@ -351,7 +362,8 @@ RunResult runWithInput(const std::string &program, const std::string &input)
     return run(program, {}, options);
 }
 
-namespace {
+namespace
+{
 
 // A terminal that echoes and hands over whole lines, and changes no byte on the way.
 termios plainTerminal()

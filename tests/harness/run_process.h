@@ -8,18 +8,19 @@
 #include <string>
 #include <vector>
 
-namespace harness {
+namespace harness
+{
 
 struct RunOptions {
-    std::string input;                  // bytes written to standard input, which is then closed
-    std::vector<std::string> env;       // "NAME=value" entries added to (or replacing in) the environment
-    std::string workingDir;             // empty: the test's own working directory
-    std::vector<std::string> prefix;    // run the program behind this, e.g. {"qemu-arm", "-L", "..."}
+    std::string input;            // bytes written to standard input, which is then closed
+    std::vector<std::string> env; // "NAME=value" entries added to (or replacing in) the environment
+    std::string workingDir;       // empty: the test's own working directory
+    std::vector<std::string> prefix; // run the program behind this, e.g. {"qemu-arm", "-L", "..."}
     std::chrono::milliseconds timeout{20000};
-    std::size_t stopAfterOutput = 0;    // when standard output holds this many bytes, send stopSignal
+    std::size_t stopAfterOutput = 0; // when standard output holds this many bytes, send stopSignal
     int stopSignal = SIGTERM;
     std::size_t outputLimit = 64u << 20; // a runaway program is stopped past this much output
-    bool checkSanitizers = true;        // fail the current test when a sanitizer reports on stderr
+    bool checkSanitizers = true;         // fail the current test when a sanitizer reports on stderr
     std::string outputFile; // non-empty: standard output goes to this file (e.g. /dev/full)
 };
 
@@ -31,7 +32,10 @@ struct RunResult {
     bool timedOut = false; // killed because the time limit ran out
     bool stopped = false;  // stopped by us after stopAfterOutput (or outputLimit) bytes
 
-    bool exited(int expected) const { return signal == 0 && status == expected; }
+    bool exited(int expected) const
+    {
+        return signal == 0 && status == expected;
+    }
 };
 
 // Runs program (a path, or a name looked up in PATH) with args.
@@ -54,9 +58,9 @@ RunResult runTyped(const std::string &program, const std::vector<std::string> &a
 // (./labs check), the deliverable NAME of KIND (bin, lib, arm, i386) is PATH instead, and
 // run() starts it behind the words of LABS_CHECK_SANDBOX.
 std::string checked(const std::string &kind, const std::string &name, const std::string &built);
-std::string bin(const std::string &name);     // build/<preset>/bin/NAME
-std::string lib(const std::string &name);     // build/<preset>/lib/NAME
-std::string source(const std::string &path);  // a file of the source tree
+std::string bin(const std::string &name);         // build/<preset>/bin/NAME
+std::string lib(const std::string &name);         // build/<preset>/lib/NAME
+std::string source(const std::string &path);      // a file of the source tree
 std::string testProgram(const std::string &name); // build/<preset>/tests/NAME: drivers and doubles
 
 // True in the build made with AddressSanitizer and UndefinedBehaviorSanitizer.

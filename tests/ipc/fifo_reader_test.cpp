@@ -15,14 +15,17 @@
 #include <unistd.h>
 #include <vector>
 
-namespace harness {
-namespace {
+namespace harness
+{
+namespace
+{
 
 const std::string prefix = "namedpipe2> ";
 
 // A fresh folder under the temporary directory, removed with everything in it.
-class ScratchFolder {
-public:
+class ScratchFolder
+{
+  public:
     ScratchFolder()
     {
         std::string pattern =
@@ -32,14 +35,23 @@ public:
         }
         path_ = pattern;
     }
-    ~ScratchFolder() { std::filesystem::remove_all(path_); }
+    ~ScratchFolder()
+    {
+        std::filesystem::remove_all(path_);
+    }
     ScratchFolder(const ScratchFolder &) = delete;
     ScratchFolder &operator=(const ScratchFolder &) = delete;
 
-    std::string path() const { return path_.string(); }
-    std::string file(const std::string &name) const { return (path_ / name).string(); }
+    std::string path() const
+    {
+        return path_.string();
+    }
+    std::string file(const std::string &name) const
+    {
+        return (path_ / name).string();
+    }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
@@ -143,7 +155,8 @@ const ExactCase exactCases[] = {
     {"ShortLine", {"hello\n"}, prefix + "hello\n\n"},
     {"WriterClosesWithoutWriting", {}, "\n"},
     {"TextWithoutFinalLineBreak", {"abc"}, prefix + "abc\n"},
-    {"NulTabsAndBlanksPassUnchanged", {std::string("a\0b\t c \n", 8)},
+    {"NulTabsAndBlanksPassUnchanged",
+     {std::string("a\0b\t c \n", 8)},
      prefix + std::string("a\0b\t c \n", 8) + "\n"},
     {"KoreanTextPassesUnchanged", {"안녕\n"}, prefix + "안녕\n\n"},
 };
@@ -153,7 +166,9 @@ void PrintTo(const ExactCase &c, std::ostream *os)
     *os << c.title;
 }
 
-class FifoExactTest : public ::testing::TestWithParam<ExactCase> {};
+class FifoExactTest : public ::testing::TestWithParam<ExactCase>
+{
+};
 
 TEST_P(FifoExactTest, CopiesTheChunkBehindThePrefix)
 {
@@ -186,7 +201,9 @@ void PrintTo(const ChunkedCase &c, std::ostream *os)
     *os << c.title;
 }
 
-class FifoChunkedTest : public ::testing::TestWithParam<ChunkedCase> {};
+class FifoChunkedTest : public ::testing::TestWithParam<ChunkedCase>
+{
+};
 
 TEST_P(FifoChunkedTest, EveryByteArrivesInChunksOfAtMost1023)
 {
@@ -232,7 +249,9 @@ void PrintTo(const FileCase &c, std::ostream *os)
     *os << c.title;
 }
 
-class RegularFileTest : public ::testing::TestWithParam<FileCase> {};
+class RegularFileTest : public ::testing::TestWithParam<FileCase>
+{
+};
 
 TEST_P(RegularFileTest, IsCopiedChunkByChunk)
 {
@@ -288,7 +307,9 @@ void PrintTo(const OutputCase &c, std::ostream *os)
     *os << c.title;
 }
 
-class OutputFailureTest : public ::testing::TestWithParam<OutputCase> {};
+class OutputFailureTest : public ::testing::TestWithParam<OutputCase>
+{
+};
 
 TEST_P(OutputFailureTest, ReportsTheWriteAndExitsWithStatus1)
 {

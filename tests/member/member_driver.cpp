@@ -15,7 +15,8 @@
 #include <string>
 #include <vector>
 
-namespace {
+namespace
+{
 
 void (*recordSwitch)(int) = nullptr;
 
@@ -56,7 +57,8 @@ std::vector<MemberRecord *> recordsLeft(VecBoxHandle handle)
 int main(int argc, char **argv)
 {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: member_driver join|show|search|revise|delete [--fail-alloc] [name:tel:mileage ...]\n");
+        std::fprintf(stderr, "usage: member_driver join|show|search|revise|delete [--fail-alloc] "
+                             "[name:tel:mileage ...]\n");
         return 2;
     }
     const std::string operation = argv[1];
@@ -103,7 +105,8 @@ int main(int argc, char **argv)
     const std::vector<MemberRecord *> records = recordsLeft(handle);
     for (const MemberRecord *member : records) {
         char text[128];
-        std::snprintf(text, sizeof text, " %s|%s|%g", member->name, member->telNo, (double)member->mileage);
+        std::snprintf(text, sizeof text, " %s|%s|%g", member->name, member->telNo,
+                      (double)member->mileage);
         left += text;
     }
     std::string unread;
@@ -115,10 +118,12 @@ int main(int argc, char **argv)
     harness::heapLog() = {};
     DestroyArray(handle);
     const std::vector<void *> &freed = harness::heapLog().released;
-    const auto releasedAtDestroy = std::count_if(records.begin(), records.end(), [&](MemberRecord *r) {
-        return std::find(freed.begin(), freed.end(), r) != freed.end();
-    });
+    const auto releasedAtDestroy =
+        std::count_if(records.begin(), records.end(), [&](MemberRecord *r) {
+            return std::find(freed.begin(), freed.end(), r) != freed.end();
+        });
     std::fprintf(stderr, "%sleft:%s\nreleased %zu\nunread: %s\ndestroy released %zd of %zu\n",
-                 returned.c_str(), left.c_str(), released, unread.c_str(), releasedAtDestroy, records.size());
+                 returned.c_str(), left.c_str(), released, unread.c_str(), releasedAtDestroy,
+                 records.size());
     return 0;
 }

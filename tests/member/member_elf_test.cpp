@@ -8,10 +8,13 @@
 #include <set>
 #include <string>
 
-namespace harness {
-namespace {
+namespace harness
+{
+namespace
+{
 
-const std::set<std::string> componentCalls = {"AddArray", "CheckSize", "GetArray", "SetArray", "RemoveArray"};
+const std::set<std::string> componentCalls = {"AddArray", "CheckSize", "GetArray", "SetArray",
+                                              "RemoveArray"};
 
 TEST(MemberElf, NeedsLibvecboxOnlyAndHasNoStartUpCode)
 {
@@ -21,8 +24,8 @@ TEST(MemberElf, NeedsLibvecboxOnlyAndHasNoStartUpCode)
 
 TEST(MemberElf, ExportsExactlyTheFiveOperations)
 {
-    const std::set<std::string> expected = {"joinMember", "showMember", "searchMember", "reviseMember",
-                                            "deleteMember"};
+    const std::set<std::string> expected = {"joinMember", "showMember", "searchMember",
+                                            "reviseMember", "deleteMember"};
     EXPECT_EQ(dynamicSymbols(lib("libmember.so"), true), expected);
 }
 

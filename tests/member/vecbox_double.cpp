@@ -11,7 +11,8 @@
 #include <string>
 #include <vector>
 
-namespace {
+namespace
+{
 
 struct Store {
     std::vector<MemberRecord *> records;
@@ -32,7 +33,8 @@ Store *storeOf(VecBoxHandle handle, std::string &note)
 std::string describe(const MemberRecord *record)
 {
     char text[128];
-    std::snprintf(text, sizeof text, "%s|%s|%g", record->name, record->telNo, (double)record->mileage);
+    std::snprintf(text, sizeof text, "%s|%s|%g", record->name, record->telNo,
+                  (double)record->mileage);
     return text;
 }
 
@@ -45,7 +47,8 @@ void logCall(const std::string &line)
 
 bool isIndex(const Store *store, int32_t index)
 {
-    return store != nullptr && index >= 0 && static_cast<std::size_t>(index) < store->records.size();
+    return store != nullptr && index >= 0 &&
+           static_cast<std::size_t>(index) < store->records.size();
 }
 
 } // namespace
@@ -100,7 +103,8 @@ int32_t CheckSize(VecBoxHandle handle, int32_t *count)
         logCall("CheckSize untouched" + note);
         return 0;
     }
-    *count = misreport != nullptr ? std::atoi(misreport) : static_cast<int32_t>(store->records.size());
+    *count =
+        misreport != nullptr ? std::atoi(misreport) : static_cast<int32_t>(store->records.size());
     logCall("CheckSize " + std::to_string(*count) + note);
     return 0;
 }

@@ -10,10 +10,13 @@
 #include <dlfcn.h>
 #include <vector>
 
-namespace harness {
-namespace {
+namespace harness
+{
+namespace
+{
 
-class VecBoxTest : public ::testing::Test {
+class VecBoxTest : public ::testing::Test
+{
   protected:
     void SetUp() override
     {
@@ -33,7 +36,10 @@ class VecBoxTest : public ::testing::Test {
     }
 
     // A record of the test's own making, handed over to the component.
-    static void *newRecord() { return std::malloc(16); }
+    static void *newRecord()
+    {
+        return std::malloc(16);
+    }
 
     void *recordAt(int32_t index)
     {

@@ -55,8 +55,8 @@ std::vector<Symbol> symbols(const std::string &file)
 #if !LABS_SANITIZED
 
 struct Deliverable {
-    std::string file;                 // the built program or library
-    std::vector<std::string> sources; // of the source tree: exactly its compile units
+    std::string file;                     // the built program or library
+    std::vector<std::string> sources;     // of the source tree: exactly its compile units
     std::set<std::string> functions = {}; // its own functions, defined in it
 };
 
@@ -90,19 +90,44 @@ const std::vector<Deliverable> deliverables = {
     {programPath(x86_64, "ex04-2"), {"ipc/ex04-2.cpp"}},
     {programPath(x86_64, "main_read_write"),
      {"exercises/main.cpp", "exercises/read.cpp", "exercises/write.cpp"}},
-    exercise("bigstr"), exercise("mygets", {"mygets"}), exercise("caseconv"),
-    exercise("c_src_146"), exercise("funcPtrBasic2", {"fp_op", "add", "sub"}),
-    exercise("c_src_209"), exercise("c_src_76"), exercise("c_src_310"),
-    exercise("funcPtrBasic1", {"memAlloc"}), exercise("c_src_236"), exercise("c_src_266"),
-    exercise("c_src_254", {"swap"}), exercise("c_src_64"), exercise("memory-alloc2"),
-    exercise("c_src_103"), exercise("c_src_244"), exercise("c_src_58"), exercise("c_src_40"),
-    exercise("c_src_89"), exercise("c_src_87"), exercise("c_src_62"), exercise("c_src_295"),
-    exercise("c_src_39"), exercise("c_src_35"), exercise("c_src_159"), exercise("c_src_108"),
-    exercise("c_src_174"), exercise("c_src_161"),
-    demo(i386, "optionTest1_globals"), demo(arm, "optionTest1"), demo(x86_64, "optionTest2"),
-    demo(x86_64, "optionTest4"), demo(arm, "optionTest4"), demo(x86_64, "optionTest5"),
-    demo(x86_64, "optionTest6"), demo(x86_64, "optionTest7"),
-    demo(x86_64, "globalVarOpt", {"f1", "f2"}), demo(x86_64, "lowCostOp"),
+    exercise("bigstr"),
+    exercise("mygets", {"mygets"}),
+    exercise("caseconv"),
+    exercise("c_src_146"),
+    exercise("funcPtrBasic2", {"fp_op", "add", "sub"}),
+    exercise("c_src_209"),
+    exercise("c_src_76"),
+    exercise("c_src_310"),
+    exercise("funcPtrBasic1", {"memAlloc"}),
+    exercise("c_src_236"),
+    exercise("c_src_266"),
+    exercise("c_src_254", {"swap"}),
+    exercise("c_src_64"),
+    exercise("memory-alloc2"),
+    exercise("c_src_103"),
+    exercise("c_src_244"),
+    exercise("c_src_58"),
+    exercise("c_src_40"),
+    exercise("c_src_89"),
+    exercise("c_src_87"),
+    exercise("c_src_62"),
+    exercise("c_src_295"),
+    exercise("c_src_39"),
+    exercise("c_src_35"),
+    exercise("c_src_159"),
+    exercise("c_src_108"),
+    exercise("c_src_174"),
+    exercise("c_src_161"),
+    demo(i386, "optionTest1_globals"),
+    demo(arm, "optionTest1"),
+    demo(x86_64, "optionTest2"),
+    demo(x86_64, "optionTest4"),
+    demo(arm, "optionTest4"),
+    demo(x86_64, "optionTest5"),
+    demo(x86_64, "optionTest6"),
+    demo(x86_64, "optionTest7"),
+    demo(x86_64, "globalVarOpt", {"f1", "f2"}),
+    demo(x86_64, "lowCostOp"),
 };
 
 class Build : public ::testing::TestWithParam<Deliverable>
@@ -241,12 +266,11 @@ std::vector<DemoBuild> demoBuilds()
     return builds;
 }
 
-INSTANTIATE_TEST_SUITE_P(Demos, DemoNeeds, ::testing::ValuesIn(demoBuilds()),
-                         [](const auto &info) {
-                             std::string name = info.param.target->name + "_" + info.param.program;
-                             std::replace(name.begin(), name.end(), '-', '_');
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Demos, DemoNeeds, ::testing::ValuesIn(demoBuilds()), [](const auto &info) {
+    std::string name = info.param.target->name + "_" + info.param.program;
+    std::replace(name.begin(), name.end(), '-', '_');
+    return name;
+});
 
 // libminmax.so by name, no search path of its own, every symbol bound at start-up.
 TEST(OptionTest7, NeedsLibminmaxWithoutSearchPathAndBindsNow)

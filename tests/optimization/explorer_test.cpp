@@ -111,13 +111,19 @@ class Checker
     void check(const std::string &s)
     {
         std::smatch m;
-        static const std::regex size(R"(Code size: (\d+) bytes in (\d+) functions? at -O0, (\d+) bytes in (\d+) at -O2, (\d+) bytes in (\d+) at -Os\.)");
-        static const std::regex gone(R"((\S+) is gone at -O2\.( The compiler reports inlining it into (.+)\.)?)");
-        static const std::regex uncalled(R"((\S+) is still defined at -O2 but no longer called\.( The compiler reports inlining it into (.+)\.)?)");
-        static const std::regex inlinedOnly(R"((\S+): The compiler reports inlining it into (.+)\.)");
-        static const std::regex variable(R"((\S+) \((visible to other files|this file only)\): (.+)\.)");
+        static const std::regex size(
+            R"(Code size: (\d+) bytes in (\d+) functions? at -O0, (\d+) bytes in (\d+) at -O2, (\d+) bytes in (\d+) at -Os\.)");
+        static const std::regex gone(
+            R"((\S+) is gone at -O2\.( The compiler reports inlining it into (.+)\.)?)");
+        static const std::regex uncalled(
+            R"((\S+) is still defined at -O2 but no longer called\.( The compiler reports inlining it into (.+)\.)?)");
+        static const std::regex inlinedOnly(
+            R"((\S+): The compiler reports inlining it into (.+)\.)");
+        static const std::regex variable(
+            R"((\S+) \((visible to other files|this file only)\): (.+)\.)");
         static const std::regex loops(R"(Loops: (.+) at -O0; (.+) at -O2; (.+) at -Os\.)");
-        static const std::regex work(R"(Divides, multiplies, shifts and masks: (.+) at -O0; (.+) at -O2; (.+) at -Os\.)");
+        static const std::regex work(
+            R"(Divides, multiplies, shifts and masks: (.+) at -O0; (.+) at -O2; (.+) at -Os\.)");
         static const std::regex lineDivide(
             R"(Line (\d+) divides at -O0; at -O2 it has no divide(?: \((.+)\)|, multiply, shift or mask)\.)");
         static const std::regex calls(R"(Calls: (.+) at -O0; (.+) at -O2; (.+) at -Os\.)");
@@ -164,7 +170,8 @@ class Checker
                 std::multiset<std::string> said;
                 for (const std::string &item : items(m[1 + l])) {
                     const std::size_t times = item.find(" x");
-                    const int n = times == std::string::npos ? 1 : std::stoi(item.substr(times + 2));
+                    const int n =
+                        times == std::string::npos ? 1 : std::stoi(item.substr(times + 2));
                     for (int i = 0; i < n; ++i) {
                         said.insert(item.substr(0, times));
                     }
@@ -249,7 +256,8 @@ class Checker
 
     std::map<std::string, int> countWork(const std::string &level, int line) const
     {
-        std::map<std::string, int> counts = {{"divide", 0}, {"multiply", 0}, {"shift", 0}, {"mask", 0}};
+        std::map<std::string, int> counts = {
+            {"divide", 0}, {"multiply", 0}, {"shift", 0}, {"mask", 0}};
         each(level, [&](const Insn &i) {
             if ((line == 0 || i.line == line) && counts.contains(i.work)) {
                 ++counts[i.work];
@@ -260,7 +268,8 @@ class Checker
 
     static std::map<std::string, int> workCounts(const std::string &text)
     {
-        std::map<std::string, int> counts = {{"divide", 0}, {"multiply", 0}, {"shift", 0}, {"mask", 0}};
+        std::map<std::string, int> counts = {
+            {"divide", 0}, {"multiply", 0}, {"shift", 0}, {"mask", 0}};
         for (const std::string &item : items(text)) {
             const std::size_t blank = item.find(' ');
             std::string kind = item.substr(blank + 1);
@@ -288,14 +297,17 @@ class Checker
         return gone;
     }
 
-    void checkInlined(const std::string &callee, const std::string &callers, const std::string &s) const
+    void checkInlined(const std::string &callee, const std::string &callers,
+                      const std::string &s) const
     {
         for (const std::string &caller : items(callers.empty() ? "none" : callers)) {
             bool reported = false;
             for (const std::string &remark : facts_.remarks) {
-                reported = reported ||
-                           (remark.starts_with(target_ + " -O2 Inlining") &&
-                            std::regex_search(remark, std::regex("Inlining .*" + callee + R"(\(.*into .*)" + caller + R"(\()")));
+                reported =
+                    reported ||
+                    (remark.starts_with(target_ + " -O2 Inlining") &&
+                     std::regex_search(remark, std::regex("Inlining .*" + callee +
+                                                          R"(\(.*into .*)" + caller + R"(\()")));
             }
             EXPECT_TRUE(reported) << s;
         }
@@ -312,9 +324,12 @@ class Checker
                 writes += i.writes ? 1 : 0;
             }
         });
-        auto plural = [](int n, const std::string &w) { return std::to_string(n) + " " + w + (n == 1 ? "" : "s"); };
+        auto plural = [](int n, const std::string &w) {
+            return std::to_string(n) + " " + w + (n == 1 ? "" : "s");
+        };
         if (target_ == "arm") {
-            return named == 0 ? "not named by any instruction" : "named by " + plural(named, "instruction");
+            return named == 0 ? "not named by any instruction"
+                              : "named by " + plural(named, "instruction");
         }
         if (reads == 0 && writes == 0) {
             return named == 0 ? "not touched" : "only its address taken";
@@ -322,7 +337,8 @@ class Checker
         return plural(reads, "read") + " and " + plural(writes, "write");
     }
 
-    void checkVariable(const std::string &name, bool global, const std::string &rest, const std::string &s) const
+    void checkVariable(const std::string &name, bool global, const std::string &rest,
+                       const std::string &s) const
     {
         const std::string key = target_ + " -O0 " + name;
         ASSERT_TRUE(facts_.variables.contains(key)) << s;
@@ -351,12 +367,13 @@ struct Explored {
 
 Explored explore(const std::string &file, const std::string &target)
 {
-    const std::string scratch = ::testing::TempDir() + "explorer-" + std::to_string(getpid()) + "-" +
-                                fs::path(file).stem().string() + "-" + target;
+    const std::string scratch = ::testing::TempDir() + "explorer-" + std::to_string(getpid()) +
+                                "-" + fs::path(file).stem().string() + "-" + target;
     RunOptions options;
     options.timeout = std::chrono::seconds(120);
-    const RunResult result = run(explorer(), {file, "--target", target, "--facts", "--scratch", scratch,
-                                              "-I", source("standins/minmax")},
+    const RunResult result = run(explorer(),
+                                 {file, "--target", target, "--facts", "--scratch", scratch, "-I",
+                                  source("standins/minmax")},
                                  options);
     EXPECT_TRUE(result.exited(0)) << result.err;
     return {parse(result.out), scratch + "/" + fs::path(file).stem().string()};
@@ -387,7 +404,9 @@ TEST_P(ExplorerDemo, EverySentenceHoldsAndBinutilsAgree)
 
     // binutils' own reading of the same objects: each function's size, and the calls
     // named by the relocations of its call instructions.
-    const std::string prefix = std::string(target) == "x86-64" ? "" : std::string(target) == "arm" ? "arm-linux-gnueabi-" : "i686-linux-gnu-";
+    const std::string prefix = std::string(target) == "x86-64" ? ""
+                               : std::string(target) == "arm"  ? "arm-linux-gnueabi-"
+                                                               : "i686-linux-gnu-";
     for (const char *level : {"-O0", "-O2", "-Os"}) {
         const std::string object = explored.scratch + "/" + target + level + ".o";
         const RunResult nm = run(prefix + "nm", {"-S", "--defined-only", "-C", object});
@@ -418,7 +437,8 @@ INSTANTIATE_TEST_SUITE_P(
                       DemoTarget{"optionTest6", "x86-64"}, DemoTarget{"optionTest7", "x86-64"},
                       DemoTarget{"globalVarOpt", "x86-64"}, DemoTarget{"lowCostOp", "x86-64"}),
     [](const auto &info) {
-        return std::string(info.param.demo) + "_" + (std::string(info.param.target) == "x86-64" ? "x86_64" : info.param.target);
+        return std::string(info.param.demo) + "_" +
+               (std::string(info.param.target) == "x86-64" ? "x86_64" : info.param.target);
     });
 
 // A demo copied into a scratch folder with one edit, as a student would make it.
@@ -443,7 +463,8 @@ TEST_P(EditedDemo, ReportFollowsTheEditAndStaysTrue)
     const std::size_t at = text.find(edit.from);
     ASSERT_NE(at, std::string::npos) << edit.from;
     text.replace(at, std::string(edit.from).size(), edit.to);
-    const fs::path folder = fs::path(::testing::TempDir()) / ("edited-" + std::to_string(getpid()) + "-" + edit.title);
+    const fs::path folder =
+        fs::path(::testing::TempDir()) / ("edited-" + std::to_string(getpid()) + "-" + edit.title);
     fs::create_directories(folder);
     const std::string copy = (folder / (std::string(edit.demo) + ".cpp")).string();
     std::ofstream(copy) << text;
@@ -464,14 +485,16 @@ const Edit edits[] = {
     {"DivisorNotAPowerOfTwo", "lowCostOp", "d3 = d3 / 4;", "d3 = d3 / 5;", "x86-64",
      "Divides, multiplies, shifts and masks: 1 multiply, 5 shifts and 2 masks at -O0; none at -O2"},
     // A divisor the compiler cannot know: a divide instruction at every level.
-    {"DivisorAtRunTime", "lowCostOp", "d3 = d3 / 4;", "volatile int divisor = 4;\n    d3 = d3 / divisor;",
-     "x86-64", "2 masks at -O0; 1 divide at -O2; 1 divide at -Os."},
+    {"DivisorAtRunTime", "lowCostOp", "d3 = d3 / 4;",
+     "volatile int divisor = 4;\n    d3 = d3 / divisor;", "x86-64",
+     "2 masks at -O0; 1 divide at -O2; 1 divide at -Os."},
     {"GlobalMadeStatic", "globalVarOpt", "int global_var;", "static int global_var;", "x86-64",
      "global_var (this file only): 1 read and 1 write at -O0, 2 reads and 2 writes at -O2."},
     {"GlobalNoLongerUsed", "globalVarOpt", "global_var++;", ";", "x86-64",
      "global_var (visible to other files): not touched at -O0 and at -O2."},
     // ARMv5 has no divide instruction: the C library's helper does it.
-    {"ArmDivisionAtRunTime", "optionTest4", "puts(\"Main End...\");", "printf(\"%d\\n\", 100 / lv3);", "arm",
+    {"ArmDivisionAtRunTime", "optionTest4", "puts(\"Main End...\");",
+     "printf(\"%d\\n\", 100 / lv3);", "arm",
      "Calls: puts, __aeabi_idiv and printf at -O0; puts and printf at -O2"},
 };
 
@@ -482,7 +505,8 @@ RunResult labs(const std::vector<std::string> &args)
 {
     RunOptions options;
     const std::string scratch = ::testing::TempDir() + "labs-opt-" + std::to_string(getpid());
-    options.env = {"LABS_NO_BUILD=1", "LABS_OPT_DIR=" + scratch, std::string("LABS_BUILD_DIR=") + LABS_BIN_DIR + "/.."};
+    options.env = {"LABS_NO_BUILD=1", "LABS_OPT_DIR=" + scratch,
+                   std::string("LABS_BUILD_DIR=") + LABS_BIN_DIR + "/.."};
     options.timeout = std::chrono::seconds(180);
     RunResult result = run(source("labs"), args, options);
     fs::remove_all(scratch);
@@ -504,7 +528,8 @@ TEST(LabsOpt, FindsDemosAndFilesAndFits80Columns)
     EXPECT_EQ(armOnly.out.find("on x86-64"), std::string::npos);
     EXPECT_NE(armOnly.out.find("=== optionTest4 on arm:"), std::string::npos);
 
-    const RunResult file = labs({"opt", source("optimization/globalVarOpt.cpp"), "--target", "i386"});
+    const RunResult file =
+        labs({"opt", source("optimization/globalVarOpt.cpp"), "--target", "i386"});
     ASSERT_TRUE(file.exited(0)) << file.err;
     EXPECT_NE(file.out.find("=== globalVarOpt on i386:"), std::string::npos);
 
@@ -518,7 +543,8 @@ TEST(LabsOpt, FindsDemosAndFilesAndFits80Columns)
     const RunResult unknown = labs({"opt", "c_src_58"});
     EXPECT_TRUE(unknown.exited(1));
     EXPECT_NE(unknown.err.find("'c_src_58' is neither an optimisation demo"), std::string::npos);
-    const RunResult badTarget = labs({"opt", source("optimization/globalVarOpt.cpp"), "--target", "mips"});
+    const RunResult badTarget =
+        labs({"opt", source("optimization/globalVarOpt.cpp"), "--target", "mips"});
     EXPECT_TRUE(badTarget.exited(2));
     EXPECT_NE(badTarget.err.find("unknown target 'mips'"), std::string::npos);
 }
@@ -527,7 +553,8 @@ TEST(LabsOpt, FindsDemosAndFilesAndFits80Columns)
 TEST(LabsOpt, ASecondRunInTheSameFolderReportsTheSame)
 {
     const std::string scratch = ::testing::TempDir() + "explorer-again-" + std::to_string(getpid());
-    const std::vector<std::string> args = {source("optimization/globalVarOpt.cpp"), "--facts", "--scratch", scratch};
+    const std::vector<std::string> args = {source("optimization/globalVarOpt.cpp"), "--facts",
+                                           "--scratch", scratch};
     const RunResult first = run(explorer(), args);
     const RunResult second = run(explorer(), args);
     EXPECT_NE(first.out.find("\tInlining"), std::string::npos);
@@ -538,7 +565,8 @@ TEST(LabsOpt, ASecondRunInTheSameFolderReportsTheSame)
 // A source the compiler refuses: its messages, status 1.
 TEST(LabsOpt, ReportsACompileError)
 {
-    const fs::path broken = fs::path(::testing::TempDir()) / ("broken-" + std::to_string(getpid()) + ".cpp");
+    const fs::path broken =
+        fs::path(::testing::TempDir()) / ("broken-" + std::to_string(getpid()) + ".cpp");
     std::ofstream(broken) << "int main(void) { return missing; }\n";
     const RunResult result = run(explorer(), {broken.string()});
     EXPECT_TRUE(result.exited(1));

@@ -273,11 +273,10 @@ struct Demo {
     std::vector<std::string> targets;
 };
 
-const Demo demos[] = {{"optionTest1_globals", {"i386"}}, {"optionTest1", {"arm"}},
-                      {"optionTest2", {"x86-64"}},       {"optionTest4", {"x86-64", "arm"}},
-                      {"optionTest5", {"x86-64"}},       {"optionTest6", {"x86-64"}},
-                      {"optionTest7", {"x86-64"}},       {"globalVarOpt", {"x86-64"}},
-                      {"lowCostOp", {"x86-64"}}};
+const Demo demos[] = {
+    {"optionTest1_globals", {"i386"}},  {"optionTest1", {"arm"}},     {"optionTest2", {"x86-64"}},
+    {"optionTest4", {"x86-64", "arm"}}, {"optionTest5", {"x86-64"}},  {"optionTest6", {"x86-64"}},
+    {"optionTest7", {"x86-64"}},        {"globalVarOpt", {"x86-64"}}, {"lowCostOp", {"x86-64"}}};
 
 void checkDemoPage(Browser &browser, const Demo &demo)
 {
@@ -335,9 +334,8 @@ void checkDemoPage(Browser &browser, const Demo &demo)
     const std::vector<std::string> expected = strings(page->evaluate(
         "(" + places + ")(e => e.dataset.line === " + jsonString(line.string) + ")"));
     ASSERT_TRUE(page->click(".src[data-line=\"" + line.string + "\"]"));
-    EXPECT_EQ(
-        strings(page->evaluate("(" + places + ")(e => e.classList.contains('selected'))")),
-        expected);
+    EXPECT_EQ(strings(page->evaluate("(" + places + ")(e => e.classList.contains('selected'))")),
+              expected);
     EXPECT_EQ(page->errors(), std::vector<std::string>{});
     std::filesystem::remove(file);
 }

@@ -15,8 +15,10 @@
 
 #include <unistd.h>
 
-namespace harness {
-namespace {
+namespace harness
+{
+namespace
+{
 
 struct Program {
     const char *name;
@@ -76,15 +78,24 @@ std::string unescape(const std::string &text)
         }
         const char code = text[++i];
         switch (code) {
-        case 'n': bytes += '\n'; break;
-        case 'r': bytes += '\r'; break;
-        case 't': bytes += '\t'; break;
-        case '0': bytes += '\0'; break;
+        case 'n':
+            bytes += '\n';
+            break;
+        case 'r':
+            bytes += '\r';
+            break;
+        case 't':
+            bytes += '\t';
+            break;
+        case '0':
+            bytes += '\0';
+            break;
         case 'x':
             bytes += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
             i += 2;
             break;
-        default: bytes += code;
+        default:
+            bytes += code;
         }
     }
     return bytes;
@@ -148,7 +159,9 @@ void PrintTo(const Program &program, std::ostream *os)
     *os << program.name;
 }
 
-class Sweep : public ::testing::TestWithParam<Program> {};
+class Sweep : public ::testing::TestWithParam<Program>
+{
+};
 
 TEST_P(Sweep, EndsCleanlyOnEveryHostileInput)
 {

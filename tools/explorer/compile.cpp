@@ -16,8 +16,10 @@
 
 extern char **environ;
 
-namespace explorer {
-namespace {
+namespace explorer
+{
+namespace
+{
 
 struct Toolchain {
     std::string target, compiler, flags;
@@ -56,7 +58,8 @@ int runLogged(const std::vector<std::string> &args, const std::string &logPath)
 {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 1, logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
     posix_spawn_file_actions_adddup2(&actions, 1, 2);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     std::vector<char *> argv;

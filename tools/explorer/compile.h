@@ -7,7 +7,8 @@
 #include <stdexcept>
 #include <string>
 
-namespace explorer {
+namespace explorer
+{
 
 // A compiler that refused the source: what it said is in what().
 struct CompileError : std::runtime_error {

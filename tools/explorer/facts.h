@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-namespace explorer {
+namespace explorer
+{
 
 // What kind of work an instruction does, from the disassembler's instruction ids.
 enum class Work { other, divide, multiply, shift, mask, call, branch };
@@ -24,8 +25,8 @@ struct Instruction {
     std::string callee;               // for a call: the function called ("" when unknown)
     std::string annotation;           // what a relocated operand refers to (a symbol or section)
     Work work = Work::other;
-    bool jumpsBack = false;   // a branch to an earlier instruction of the same function: a loop
-    bool jumpsWithin = false; // a branch to an instruction of the same function
+    bool jumpsBack = false;       // a branch to an earlier instruction of the same function: a loop
+    bool jumpsWithin = false;     // a branch to an instruction of the same function
     std::uint64_t jumpTarget = 0; // for a branch within the function: the offset it jumps to
 };
 
@@ -62,8 +63,8 @@ struct Target {
 };
 
 struct Exploration {
-    std::string title;      // the demo's name or the file's
-    std::string sourcePath; // the source as compiled
+    std::string title;                    // the demo's name or the file's
+    std::string sourcePath;               // the source as compiled
     std::vector<std::string> sourceLines; // for display only: line N is sourceLines[N - 1]
     std::vector<Target> targets;
 };

@@ -21,7 +21,8 @@
 #include <iostream>
 #include <sstream>
 
-namespace {
+namespace
+{
 
 using namespace explorer;
 
@@ -35,10 +36,11 @@ struct Options {
 
 [[noreturn]] void usage(const std::string &problem)
 {
-    std::cerr << "opt_explorer: " << problem << "\n"
-              << "usage: opt_explorer SOURCE [--name TITLE] [--target x86-64|arm|i386]... [-I DIR]...\n"
-              << "                    [--scratch DIR] [--width N] [--asm] [--facts] [--html FILE]\n"
-              << "       opt_explorer --overview TITLE:SOURCE:TARGET[,TARGET]... [-I DIR]...\n";
+    std::cerr
+        << "opt_explorer: " << problem << "\n"
+        << "usage: opt_explorer SOURCE [--name TITLE] [--target x86-64|arm|i386]... [-I DIR]...\n"
+        << "                    [--scratch DIR] [--width N] [--asm] [--facts] [--html FILE]\n"
+        << "       opt_explorer --overview TITLE:SOURCE:TARGET[,TARGET]... [-I DIR]...\n";
     std::exit(2);
 }
 
@@ -146,7 +148,8 @@ int main(int argc, char **argv)
     std::string scratch = options.scratch;
     bool temporary = false;
     if (scratch.empty()) {
-        std::string pattern = (std::filesystem::temp_directory_path() / "opt-explorer.XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "opt-explorer.XXXXXX").string();
         if (mkdtemp(pattern.data()) == nullptr) {
             std::cerr << "opt_explorer: cannot make a scratch folder\n";
             return 1;
@@ -186,8 +189,8 @@ int main(int argc, char **argv)
             } else if (options.facts) {
                 std::cout << factsText(exploration);
             } else {
-                std::cout << terminalReport(exploration, options.width > 0 ? options.width : terminalWidth(),
-                                            options.code);
+                std::cout << terminalReport(
+                    exploration, options.width > 0 ? options.width : terminalWidth(), options.code);
             }
         }
     } catch (const CompileError &error) {

@@ -20,8 +20,10 @@
 #include <optional>
 #include <stdexcept>
 
-namespace explorer {
-namespace {
+namespace explorer
+{
+namespace
+{
 
 struct Symbol {
     std::string name;
@@ -85,52 +87,88 @@ int dwarfRegister(const std::string &target, unsigned reg)
 {
     if (target == "x86-64") {
         switch (reg) {
-        case X86_REG_RAX: return 0;
-        case X86_REG_RDX: return 1;
-        case X86_REG_RCX: return 2;
-        case X86_REG_RBX: return 3;
-        case X86_REG_RSI: return 4;
-        case X86_REG_RDI: return 5;
-        case X86_REG_RBP: return 6;
-        case X86_REG_RSP: return 7;
-        default: return reg >= X86_REG_R8 && reg <= X86_REG_R15 ? 8 + int(reg - X86_REG_R8) : -1;
+        case X86_REG_RAX:
+            return 0;
+        case X86_REG_RDX:
+            return 1;
+        case X86_REG_RCX:
+            return 2;
+        case X86_REG_RBX:
+            return 3;
+        case X86_REG_RSI:
+            return 4;
+        case X86_REG_RDI:
+            return 5;
+        case X86_REG_RBP:
+            return 6;
+        case X86_REG_RSP:
+            return 7;
+        default:
+            return reg >= X86_REG_R8 && reg <= X86_REG_R15 ? 8 + int(reg - X86_REG_R8) : -1;
         }
     }
     if (target == "i386") {
         switch (reg) {
-        case X86_REG_EAX: return 0;
-        case X86_REG_ECX: return 1;
-        case X86_REG_EDX: return 2;
-        case X86_REG_EBX: return 3;
-        case X86_REG_ESP: return 4;
-        case X86_REG_EBP: return 5;
-        case X86_REG_ESI: return 6;
-        case X86_REG_EDI: return 7;
-        default: return -1;
+        case X86_REG_EAX:
+            return 0;
+        case X86_REG_ECX:
+            return 1;
+        case X86_REG_EDX:
+            return 2;
+        case X86_REG_EBX:
+            return 3;
+        case X86_REG_ESP:
+            return 4;
+        case X86_REG_EBP:
+            return 5;
+        case X86_REG_ESI:
+            return 6;
+        case X86_REG_EDI:
+            return 7;
+        default:
+            return -1;
         }
     }
     switch (reg) {
-    case ARM_REG_R0: return 0;
-    case ARM_REG_R1: return 1;
-    case ARM_REG_R2: return 2;
-    case ARM_REG_R3: return 3;
-    case ARM_REG_R4: return 4;
-    case ARM_REG_R5: return 5;
-    case ARM_REG_R6: return 6;
-    case ARM_REG_R7: return 7;
-    case ARM_REG_R8: return 8;
-    case ARM_REG_R9: return 9;
-    case ARM_REG_R10: return 10;
-    case ARM_REG_R11: return 11;
-    case ARM_REG_R12: return 12;
-    case ARM_REG_SP: return 13;
-    case ARM_REG_LR: return 14;
-    case ARM_REG_PC: return 15;
-    default: return -1;
+    case ARM_REG_R0:
+        return 0;
+    case ARM_REG_R1:
+        return 1;
+    case ARM_REG_R2:
+        return 2;
+    case ARM_REG_R3:
+        return 3;
+    case ARM_REG_R4:
+        return 4;
+    case ARM_REG_R5:
+        return 5;
+    case ARM_REG_R6:
+        return 6;
+    case ARM_REG_R7:
+        return 7;
+    case ARM_REG_R8:
+        return 8;
+    case ARM_REG_R9:
+        return 9;
+    case ARM_REG_R10:
+        return 10;
+    case ARM_REG_R11:
+        return 11;
+    case ARM_REG_R12:
+        return 12;
+    case ARM_REG_SP:
+        return 13;
+    case ARM_REG_LR:
+        return 14;
+    case ARM_REG_PC:
+        return 15;
+    default:
+        return -1;
     }
 }
 
-class ObjectReader {
+class ObjectReader
+{
   public:
     ObjectReader(const std::string &path, const std::string &target, const std::string &source)
         : target_(target), source_(source)
@@ -162,7 +200,10 @@ class ObjectReader {
         readFunctionDies();
     }
 
-    ~ObjectReader() { dwfl_end(dwfl_); }
+    ~ObjectReader()
+    {
+        dwfl_end(dwfl_);
+    }
     ObjectReader(const ObjectReader &) = delete;
     ObjectReader &operator=(const ObjectReader &) = delete;
 
@@ -190,7 +231,7 @@ class ObjectReader {
     Elf *elf_ = nullptr;
     Dwarf_CFI *cfi_ = nullptr;
     std::vector<Symbol> symbols_;
-    std::map<std::size_t, std::vector<Relocation>> relocations_; // by the section they apply to
+    std::map<std::size_t, std::vector<Relocation>> relocations_;  // by the section they apply to
     std::map<std::size_t, std::vector<std::uint64_t>> dataMarks_; // ARM $d offsets per section
     std::map<std::size_t, std::vector<std::uint64_t>> codeMarks_; // ARM $a offsets per section
     std::vector<FunctionDie> functionDies_;
@@ -209,7 +250,8 @@ class ObjectReader {
 
     void readSymbols()
     {
-        for (Elf_Scn *scn = elf_nextscn(elf_, nullptr); scn != nullptr; scn = elf_nextscn(elf_, scn)) {
+        for (Elf_Scn *scn = elf_nextscn(elf_, nullptr); scn != nullptr;
+             scn = elf_nextscn(elf_, scn)) {
             GElf_Shdr shdr{};
             gelf_getshdr(scn, &shdr);
             if (shdr.sh_type != SHT_SYMTAB) {
@@ -240,7 +282,8 @@ class ObjectReader {
 
     void readRelocations()
     {
-        for (Elf_Scn *scn = elf_nextscn(elf_, nullptr); scn != nullptr; scn = elf_nextscn(elf_, scn)) {
+        for (Elf_Scn *scn = elf_nextscn(elf_, nullptr); scn != nullptr;
+             scn = elf_nextscn(elf_, scn)) {
             GElf_Shdr shdr{};
             gelf_getshdr(scn, &shdr);
             if (shdr.sh_type != SHT_RELA && shdr.sh_type != SHT_REL) {
@@ -267,7 +310,8 @@ class ObjectReader {
                     gelf_getrel(data, int(i), &rel);
                     std::int32_t implicit = 0;
                     if (target != nullptr && rel.r_offset + 4 <= target->d_size) {
-                        std::memcpy(&implicit, static_cast<const char *>(target->d_buf) + rel.r_offset, 4);
+                        std::memcpy(&implicit,
+                                    static_cast<const char *>(target->d_buf) + rel.r_offset, 4);
                     }
                     r = {rel.r_offset, std::size_t(GELF_R_SYM(rel.r_info)), implicit,
                          unsigned(GELF_R_TYPE(rel.r_info))};
@@ -293,7 +337,8 @@ class ObjectReader {
                 Dwarf_Attribute type;
                 Dwarf_Die typeDie, peeled;
                 Dwarf_Word size = 0;
-                if (name != nullptr && dwarf_attr(&child, DW_AT_location, &local.location) != nullptr &&
+                if (name != nullptr &&
+                    dwarf_attr(&child, DW_AT_location, &local.location) != nullptr &&
                     dwarf_attr_integrate(&child, DW_AT_type, &type) != nullptr &&
                     dwarf_formref_die(&type, &typeDie) != nullptr &&
                     dwarf_peel_type(&typeDie, &peeled) == 0 &&
@@ -325,15 +370,17 @@ class ObjectReader {
                             continue;
                         }
                         FunctionDie f;
-                        if (dwarf_lowpc(&child, &f.low) != 0 || dwarf_highpc(&child, &f.high) != 0) {
+                        if (dwarf_lowpc(&child, &f.low) != 0 ||
+                            dwarf_highpc(&child, &f.high) != 0) {
                             continue;
                         }
                         Dwarf_Attribute frameBase;
                         Dwarf_Op *ops = nullptr;
                         std::size_t count = 0;
-                        f.frameBaseIsCfa = dwarf_attr(&child, DW_AT_frame_base, &frameBase) != nullptr &&
-                                           dwarf_getlocation(&frameBase, &ops, &count) == 0 &&
-                                           count == 1 && ops[0].atom == DW_OP_call_frame_cfa;
+                        f.frameBaseIsCfa =
+                            dwarf_attr(&child, DW_AT_frame_base, &frameBase) != nullptr &&
+                            dwarf_getlocation(&frameBase, &ops, &count) == 0 && count == 1 &&
+                            ops[0].atom == DW_OP_call_frame_cfa;
                         collectLocals(&child, f.locals);
                         functionDies_.push_back(std::move(f));
                     } while (dwarf_siblingof(&child, &child) == 0);
@@ -383,10 +430,12 @@ class ObjectReader {
                 std::optional<std::pair<int, std::int64_t>> place;
                 if (expr[0].atom == DW_OP_fbreg && f.frameBaseIsCfa) {
                     if (auto base = cfa(address)) {
-                        place = std::make_pair(base->first, base->second + std::int64_t(expr[0].number));
+                        place = std::make_pair(base->first,
+                                               base->second + std::int64_t(expr[0].number));
                     }
                 } else if (expr[0].atom >= DW_OP_breg0 && expr[0].atom <= DW_OP_breg31) {
-                    place = std::make_pair(int(expr[0].atom - DW_OP_breg0), std::int64_t(expr[0].number));
+                    place = std::make_pair(int(expr[0].atom - DW_OP_breg0),
+                                           std::int64_t(expr[0].number));
                 }
                 if (place && place->first == reg && disp >= place->second &&
                     disp < place->second + std::int64_t(local.size) &&
@@ -423,7 +472,8 @@ class ObjectReader {
         }
         const Symbol &s = symbols_[r.symbol];
         if (s.type != STT_SECTION) {
-            return s.type == STT_OBJECT || s.type == STT_FUNC || s.type == STT_NOTYPE ? &s : nullptr;
+            return s.type == STT_OBJECT || s.type == STT_FUNC || s.type == STT_NOTYPE ? &s
+                                                                                      : nullptr;
         }
         return definedAt(s.section, r.addend + correction, true);
     }
@@ -435,7 +485,8 @@ class ObjectReader {
             return nullptr;
         }
         const Symbol &s = symbols_[index];
-        return definedAt(s.section, (s.type == STT_SECTION ? 0 : std::int64_t(s.value)) + offset, false);
+        return definedAt(s.section, (s.type == STT_SECTION ? 0 : std::int64_t(s.value)) + offset,
+                         false);
     }
 
     std::vector<const Relocation *> relocationsIn(std::size_t section, std::uint64_t from,
@@ -511,7 +562,8 @@ class ObjectReader {
 
     // A branch to "to": within the function it jumps to an offset of it, and to an earlier
     // instruction it closes a loop.
-    void noteBranchTarget(std::uint64_t to, std::uint64_t at, std::uint64_t functionStart, Instruction &out) const
+    void noteBranchTarget(std::uint64_t to, std::uint64_t at, std::uint64_t functionStart,
+                          Instruction &out) const
     {
         out.jumpsBack = to >= functionStart && to <= at;
         out.jumpsWithin = to >= functionStart && to < functionEnd_;
@@ -552,7 +604,8 @@ class ObjectReader {
                 const Dwarf_Addr address = shdr.sh_addr + insn.address;
                 int lineNumber = 0;
                 if (Dwfl_Line *line = dwfl_module_getsrc(module_, address)) {
-                    const char *file = dwfl_lineinfo(line, nullptr, &lineNumber, nullptr, nullptr, nullptr);
+                    const char *file =
+                        dwfl_lineinfo(line, nullptr, &lineNumber, nullptr, nullptr, nullptr);
                     if (sameFile(file, source_).empty()) {
                         lineNumber = 0;
                     }
@@ -568,7 +621,8 @@ class ObjectReader {
                     out.text = std::string(insn.mnemonic) + " " + out.callee;
                 } else if (out.jumpsWithin) {
                     char offset[32];
-                    std::snprintf(offset, sizeof offset, "+0x%llx", (unsigned long long)out.jumpTarget);
+                    std::snprintf(offset, sizeof offset, "+0x%llx",
+                                  (unsigned long long)out.jumpTarget);
                     out.text = std::string(insn.mnemonic) + " " + s.name + offset;
                 }
                 function.code.push_back(std::move(out));
@@ -588,37 +642,52 @@ class ObjectReader {
 
     void resolveReferences(csh handle, const cs_insn &insn, const Symbol &function,
                            const GElf_Shdr &shdr, Instruction &out);
-    void trackArmAddresses(csh handle, const cs_insn &insn, const Symbol &function, Instruction &out);
+    void trackArmAddresses(csh handle, const cs_insn &insn, const Symbol &function,
+                           Instruction &out);
 
     std::map<unsigned, KnownAddress> known_; // ARM registers holding known addresses
     std::uint64_t functionEnd_ = 0;          // of the function being disassembled
 };
 
-void ObjectReader::classify(const cs_insn &insn, Instruction &out, std::uint64_t functionStart) const
+void ObjectReader::classify(const cs_insn &insn, Instruction &out,
+                            std::uint64_t functionStart) const
 {
     const cs_detail *detail = insn.detail;
     if (target_ == "arm") {
         switch (insn.id) {
         case ARM_INS_SDIV:
-        case ARM_INS_UDIV: out.work = Work::divide; break;
+        case ARM_INS_UDIV:
+            out.work = Work::divide;
+            break;
         case ARM_INS_MUL:
         case ARM_INS_MLA:
         case ARM_INS_MLS:
         case ARM_INS_SMULL:
         case ARM_INS_UMULL:
         case ARM_INS_SMLAL:
-        case ARM_INS_UMLAL: out.work = Work::multiply; break;
+        case ARM_INS_UMLAL:
+            out.work = Work::multiply;
+            break;
         case ARM_INS_LSL:
         case ARM_INS_LSR:
         case ARM_INS_ASR:
-        case ARM_INS_ROR: out.work = Work::shift; break;
+        case ARM_INS_ROR:
+            out.work = Work::shift;
+            break;
         case ARM_INS_AND:
-        case ARM_INS_BIC: out.work = Work::mask; break;
+        case ARM_INS_BIC:
+            out.work = Work::mask;
+            break;
         case ARM_INS_BL:
-        case ARM_INS_BLX: out.work = Work::call; break;
+        case ARM_INS_BLX:
+            out.work = Work::call;
+            break;
         case ARM_INS_B:
-        case ARM_INS_BX: out.work = Work::branch; break;
-        default: break;
+        case ARM_INS_BX:
+            out.work = Work::branch;
+            break;
+        default:
+            break;
         }
         // An operand shifted on the way in (add r3, r3, r2, lsr #30) is a shift as well.
         if (out.work == Work::other) {
@@ -640,7 +709,9 @@ void ObjectReader::classify(const cs_insn &insn, Instruction &out, std::uint64_t
         case ARM_INS_LDMIB:
         case ARM_INS_LDMDA:
         case ARM_INS_LDMDB:
-        case ARM_INS_POP: out.readsMemory = true; break;
+        case ARM_INS_POP:
+            out.readsMemory = true;
+            break;
         case ARM_INS_STR:
         case ARM_INS_STRB:
         case ARM_INS_STRH:
@@ -649,28 +720,42 @@ void ObjectReader::classify(const cs_insn &insn, Instruction &out, std::uint64_t
         case ARM_INS_STMIB:
         case ARM_INS_STMDA:
         case ARM_INS_STMDB:
-        case ARM_INS_PUSH: out.writesMemory = true; break;
-        default: break;
+        case ARM_INS_PUSH:
+            out.writesMemory = true;
+            break;
+        default:
+            break;
         }
         if (out.work == Work::branch && detail->arm.op_count == 1 &&
             detail->arm.operands[0].type == ARM_OP_IMM) {
-            noteBranchTarget(std::uint32_t(detail->arm.operands[0].imm), insn.address, functionStart, out);
+            noteBranchTarget(std::uint32_t(detail->arm.operands[0].imm), insn.address,
+                             functionStart, out);
         }
         return;
     }
     switch (insn.id) {
     case X86_INS_DIV:
-    case X86_INS_IDIV: out.work = Work::divide; break;
+    case X86_INS_IDIV:
+        out.work = Work::divide;
+        break;
     case X86_INS_MUL:
-    case X86_INS_IMUL: out.work = Work::multiply; break;
+    case X86_INS_IMUL:
+        out.work = Work::multiply;
+        break;
     case X86_INS_SAR:
     case X86_INS_SHR:
     case X86_INS_SHL:
     case X86_INS_SAL:
     case X86_INS_ROR:
-    case X86_INS_ROL: out.work = Work::shift; break;
-    case X86_INS_AND: out.work = Work::mask; break;
-    case X86_INS_CALL: out.work = Work::call; break;
+    case X86_INS_ROL:
+        out.work = Work::shift;
+        break;
+    case X86_INS_AND:
+        out.work = Work::mask;
+        break;
+    case X86_INS_CALL:
+        out.work = Work::call;
+        break;
     default:
         for (int i = 0; i < detail->groups_count; ++i) {
             if (detail->groups[i] == CS_GRP_JUMP) {
@@ -682,11 +767,16 @@ void ObjectReader::classify(const cs_insn &insn, Instruction &out, std::uint64_t
     // The stack accesses that have no memory operand.
     switch (insn.id) {
     case X86_INS_PUSH:
-    case X86_INS_CALL: out.writesMemory = true; break;
+    case X86_INS_CALL:
+        out.writesMemory = true;
+        break;
     case X86_INS_POP:
     case X86_INS_RET:
-    case X86_INS_LEAVE: out.readsMemory = true; break;
-    default: break;
+    case X86_INS_LEAVE:
+        out.readsMemory = true;
+        break;
+    default:
+        break;
     }
     if (insn.id != X86_INS_LEA && insn.id != X86_INS_NOP) {
         for (int i = 0; i < detail->x86.op_count; ++i) {
@@ -699,7 +789,8 @@ void ObjectReader::classify(const cs_insn &insn, Instruction &out, std::uint64_t
     }
     if (out.work == Work::branch && detail->x86.op_count == 1 &&
         detail->x86.operands[0].type == X86_OP_IMM) {
-        noteBranchTarget(std::uint64_t(detail->x86.operands[0].imm), insn.address, functionStart, out);
+        noteBranchTarget(std::uint64_t(detail->x86.operands[0].imm), insn.address, functionStart,
+                         out);
     }
 }
 
@@ -722,7 +813,8 @@ void ObjectReader::trackArmAddresses(csh handle, const cs_insn &insn, const Symb
         if (it != known_.end() && !it->second.needsPc) {
             const std::int64_t disp = std::int64_t(op.mem.disp) * (op.subtracted ? -1 : 1);
             if (const Symbol *object = objectAt(it->second.symbol, it->second.offset + disp)) {
-                if (std::find(out.globals.begin(), out.globals.end(), object->name) == out.globals.end()) {
+                if (std::find(out.globals.begin(), out.globals.end(), object->name) ==
+                    out.globals.end()) {
                     out.globals.push_back(object->name);
                 }
             }
@@ -733,11 +825,13 @@ void ObjectReader::trackArmAddresses(csh handle, const cs_insn &insn, const Symb
         arm.operands[1].type == ARM_OP_MEM && arm.operands[1].mem.base == ARM_REG_PC &&
         arm.operands[1].mem.index == ARM_REG_INVALID) {
         const std::uint64_t word =
-            insn.address + 8 + std::int64_t(arm.operands[1].mem.disp) * (arm.operands[1].subtracted ? -1 : 1);
+            insn.address + 8 +
+            std::int64_t(arm.operands[1].mem.disp) * (arm.operands[1].subtracted ? -1 : 1);
         for (const Relocation *r : relocationsIn(function.section, word, word + 4)) {
             const bool relative = r->type == R_ARM_REL32;
-            learned = std::make_pair(unsigned(arm.operands[0].reg),
-                                     KnownAddress{r->symbol, r->addend - (relative ? std::int64_t(word) : 0), relative});
+            learned = std::make_pair(
+                unsigned(arm.operands[0].reg),
+                KnownAddress{r->symbol, r->addend - (relative ? std::int64_t(word) : 0), relative});
         }
     } else if (insn.id == ARM_INS_ADD && arm.op_count == 3 && arm.operands[1].type == ARM_OP_REG &&
                arm.operands[1].reg == ARM_REG_PC && arm.operands[2].type == ARM_OP_REG) {
@@ -757,7 +851,8 @@ void ObjectReader::trackArmAddresses(csh handle, const cs_insn &insn, const Symb
         }
     }
     if (out.work == Work::call) {
-        for (unsigned reg : {ARM_REG_R0, ARM_REG_R1, ARM_REG_R2, ARM_REG_R3, ARM_REG_R12, ARM_REG_LR}) {
+        for (unsigned reg :
+             {ARM_REG_R0, ARM_REG_R1, ARM_REG_R2, ARM_REG_R3, ARM_REG_R12, ARM_REG_LR}) {
             known_.erase(reg);
         }
     }
@@ -779,15 +874,17 @@ void ObjectReader::resolveReferences(csh handle, const cs_insn &insn, const Symb
             if (s->name.starts_with("__aeabi_") && s->name.find("div") != std::string::npos) {
                 out.work = Work::divide; // ARMv5 has no divide instruction: a runtime call does it
             }
-        } else if (s->type == STT_OBJECT &&
-                   std::find(out.globals.begin(), out.globals.end(), s->name) == out.globals.end()) {
+        } else if (s->type == STT_OBJECT && std::find(out.globals.begin(), out.globals.end(),
+                                                      s->name) == out.globals.end()) {
             out.globals.push_back(s->name);
         }
     };
     // Relocations inside the instruction: x86 displacements and call targets, ARM calls.
-    for (const Relocation *r : relocationsIn(function.section, insn.address, insn.address + insn.size)) {
+    for (const Relocation *r :
+         relocationsIn(function.section, insn.address, insn.address + insn.size)) {
         // A PC-relative field counts from the end of the instruction.
-        const std::int64_t correction = target_ == "arm" ? 0 : std::int64_t(insn.address + insn.size - r->offset);
+        const std::int64_t correction =
+            target_ == "arm" ? 0 : std::int64_t(insn.address + insn.size - r->offset);
         const Symbol *s = referenced(*r, target_ == "x86-64" ? correction : 0);
         note(s);
         // What the unrelocated operand will point at, for the reader of the text.
@@ -800,8 +897,10 @@ void ObjectReader::resolveReferences(csh handle, const cs_insn &insn, const Symb
         // A load from the literal pool: the word it loads names the symbol.
         for (int i = 0; i < detail->arm.op_count; ++i) {
             const cs_arm_op &op = detail->arm.operands[i];
-            if (op.type == ARM_OP_MEM && op.mem.base == ARM_REG_PC && op.mem.index == ARM_REG_INVALID) {
-                const std::uint64_t word = insn.address + 8 + std::int64_t(op.mem.disp) * (op.subtracted ? -1 : 1);
+            if (op.type == ARM_OP_MEM && op.mem.base == ARM_REG_PC &&
+                op.mem.index == ARM_REG_INVALID) {
+                const std::uint64_t word =
+                    insn.address + 8 + std::int64_t(op.mem.disp) * (op.subtracted ? -1 : 1);
                 for (const Relocation *r : relocationsIn(function.section, word, word + 4)) {
                     note(referenced(*r, 0));
                 }
@@ -816,7 +915,8 @@ void ObjectReader::resolveReferences(csh handle, const cs_insn &insn, const Symb
         }
         if (out.work == Work::call && out.callee.empty() && detail->arm.op_count == 1 &&
             detail->arm.operands[0].type == ARM_OP_IMM) {
-            if (const Symbol *s = functionAt(function.section, std::uint32_t(detail->arm.operands[0].imm))) {
+            if (const Symbol *s =
+                    functionAt(function.section, std::uint32_t(detail->arm.operands[0].imm))) {
                 out.callee = s->name;
             }
         }
@@ -827,14 +927,16 @@ void ObjectReader::resolveReferences(csh handle, const cs_insn &insn, const Symb
         if (op.type == X86_OP_MEM && op.mem.index == X86_REG_INVALID && insn.id != X86_INS_LEA &&
             op.mem.base != X86_REG_RIP && op.mem.base != X86_REG_INVALID) {
             const int reg = dwarfRegister(target_, op.mem.base);
-            for (const std::string &name : localsAt(shdr.sh_addr + insn.address, reg, op.mem.disp)) {
+            for (const std::string &name :
+                 localsAt(shdr.sh_addr + insn.address, reg, op.mem.disp)) {
                 out.locals.push_back(name);
             }
         }
     }
     if (out.work == Work::call && out.callee.empty() && detail->x86.op_count == 1 &&
         detail->x86.operands[0].type == X86_OP_IMM) {
-        if (const Symbol *s = functionAt(function.section, std::uint64_t(detail->x86.operands[0].imm))) {
+        if (const Symbol *s =
+                functionAt(function.section, std::uint64_t(detail->x86.operands[0].imm))) {
             out.callee = s->name;
         }
     }

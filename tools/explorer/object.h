@@ -8,7 +8,8 @@
 
 #include <string>
 
-namespace explorer {
+namespace explorer
+{
 
 // Fills level.functions and level.variables from the object file at path, compiled for
 // target ("x86-64", "arm" or "i386") from sourcePath. Lines of other files (an inlined

@@ -8,19 +8,28 @@
 #include <map>
 #include <sstream>
 
-namespace explorer {
-namespace {
+namespace explorer
+{
+namespace
+{
 
 const char *workName(Work work)
 {
     switch (work) {
-    case Work::divide: return "divide";
-    case Work::multiply: return "multiply";
-    case Work::shift: return "shift";
-    case Work::mask: return "mask";
-    case Work::call: return "call";
-    case Work::branch: return "branch";
-    default: return "other";
+    case Work::divide:
+        return "divide";
+    case Work::multiply:
+        return "multiply";
+    case Work::shift:
+        return "shift";
+    case Work::mask:
+        return "mask";
+    case Work::call:
+        return "call";
+    case Work::branch:
+        return "branch";
+    default:
+        return "other";
     }
 }
 
@@ -141,10 +150,11 @@ std::vector<std::string> instructionsOf(const Level &level, int line)
     return texts;
 }
 
-void reportTarget(std::ostringstream &out, const Exploration &exploration, const Target &target, int width,
-                  bool withCode)
+void reportTarget(std::ostringstream &out, const Exploration &exploration, const Target &target,
+                  int width, bool withCode)
 {
-    out << "=== " << exploration.title << " on " << target.name << ": what -O0, -O2 and -Os made of each line ===\n";
+    out << "=== " << exploration.title << " on " << target.name
+        << ": what -O0, -O2 and -Os made of each line ===\n";
     std::vector<std::map<int, Tally>> tallies;
     for (const Level &level : target.levels) {
         tallies.push_back(byLine(level));
@@ -152,7 +162,8 @@ void reportTarget(std::ostringstream &out, const Exploration &exploration, const
     const bool wide = width >= 120;
     const int cell = wide ? (width - 42) / int(target.levels.size()) : 0;
     if (wide) {
-        out << "(i instructions, r and w reads and writes of memory, g: globals, l: locals, c: calls)\n";
+        out << "(i instructions, r and w reads and writes of memory, g: globals, l: locals, c: "
+               "calls)\n";
         std::string header = fit("line source", 41);
         for (const Level &level : target.levels) {
             header += " " + fit(level.name, cell - 1);
@@ -216,7 +227,8 @@ void reportTarget(std::ostringstream &out, const Exploration &exploration, const
         for (std::size_t l = 0; l < target.levels.size(); ++l) {
             auto it = tallies[l].find(line);
             const std::string text = it == tallies[l].end() ? "no code" : longCell(it->second);
-            out << "     |   " << fit(target.levels[l].name, 4) << wrap(text, width - 14, "     |        ") << "\n";
+            out << "     |   " << fit(target.levels[l].name, 4)
+                << wrap(text, width - 14, "     |        ") << "\n";
             if (withCode) {
                 for (const std::string &insn : instructionsOf(target.levels[l], line)) {
                     std::string row = "     |          " + fit(insn, width - 17);
@@ -232,7 +244,8 @@ void reportTarget(std::ostringstream &out, const Exploration &exploration, const
     for (std::size_t l = 0; l < target.levels.size(); ++l) {
         auto it = tallies[l].find(0);
         if (it != tallies[l].end()) {
-            out << wrap("Without a line of this source at " + target.levels[l].name + ": " + longCell(it->second),
+            out << wrap("Without a line of this source at " + target.levels[l].name + ": " +
+                            longCell(it->second),
                         width, "  ")
                 << "\n";
         }
@@ -268,7 +281,9 @@ void reportTarget(std::ostringstream &out, const Exploration &exploration, const
                 out << "\nThe compiler's remarks:\n";
                 anyRemark = true;
             }
-            out << wrap("  " + level.name + " line " + std::to_string(remark.line) + ": " + remark.text, width, "      ")
+            out << wrap("  " + level.name + " line " + std::to_string(remark.line) + ": " +
+                            remark.text,
+                        width, "      ")
                 << "\n";
         }
     }
@@ -334,7 +349,8 @@ std::string overviewTable(const std::vector<Exploration> &explorations)
             out << fit(e.title, 19) << " " << fit(target.name, 6) << number(codeBytes(*o0), 5)
                 << number(codeBytes(*o2), 7) << number(std::size_t(t0.instructions), 6)
                 << number(std::size_t(t2.instructions), 7) << number(t0.calls.size(), 8)
-                << number(t2.calls.size(), 6) << number(loopCount(*o0), 7) << number(loopCount(*o2), 5) << "\n";
+                << number(t2.calls.size(), 6) << number(loopCount(*o0), 7)
+                << number(loopCount(*o2), 5) << "\n";
         }
     }
     return out.str();
@@ -347,17 +363,18 @@ std::string factsText(const Exploration &exploration)
         for (const Level &level : target.levels) {
             const std::string where = target.name + "\t" + level.name + "\t";
             for (const Variable &v : level.variables) {
-                out << "variable\t" << where << v.name << "\t" << v.size << "\t" << (v.global ? "global" : "local") << "\n";
+                out << "variable\t" << where << v.name << "\t" << v.size << "\t"
+                    << (v.global ? "global" : "local") << "\n";
             }
             for (const Function &f : level.functions) {
-                out << "function\t" << where << f.name << "\t" << f.size << "\t" << (f.global ? "global" : "local")
-                    << "\n";
+                out << "function\t" << where << f.name << "\t" << f.size << "\t"
+                    << (f.global ? "global" : "local") << "\n";
                 for (const Instruction &i : f.code) {
                     out << "insn\t" << where << f.name << "\t" << i.offset << "\t" << i.line << "\t"
-                        << (i.readsMemory ? "r" : "-") << "\t" << (i.writesMemory ? "w" : "-") << "\t"
-                        << workName(i.work) << "\t" << (i.jumpsBack ? "back" : "-") << "\t"
-                        << (i.callee.empty() ? "-" : i.callee) << "\t" << list(i.globals) << "\t" << list(i.locals)
-                        << "\t" << i.text << "\n";
+                        << (i.readsMemory ? "r" : "-") << "\t" << (i.writesMemory ? "w" : "-")
+                        << "\t" << workName(i.work) << "\t" << (i.jumpsBack ? "back" : "-") << "\t"
+                        << (i.callee.empty() ? "-" : i.callee) << "\t" << list(i.globals) << "\t"
+                        << list(i.locals) << "\t" << i.text << "\n";
                 }
             }
             for (const Remark &r : level.remarks) {

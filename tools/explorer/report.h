@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-namespace explorer {
+namespace explorer
+{
 
 // Source lines with what each level made of them, function sizes, the compiler's remarks
 // and the summary, per target. Below 120 columns each level gets a row of its own under

@@ -5,7 +5,8 @@
 #include <algorithm>
 #include <regex>
 
-namespace explorer {
+namespace explorer
+{
 
 void Tally::add(const Instruction &insn)
 {
@@ -102,7 +103,8 @@ std::vector<std::pair<int, int>> loopLines(const Function &function)
 std::vector<std::pair<std::string, std::string>> inlinings(const Level &level)
 {
     // "Inlining int f2()/1 into void f1()/2." names the two functions with their types.
-    static const std::regex inlining(R"(Inlining (?:.* )?([A-Za-z_][A-Za-z_0-9:]*)\(.*\)/[0-9]+ into (?:.* )?([A-Za-z_][A-Za-z_0-9:]*)\(.*\)/[0-9]+\.?)");
+    static const std::regex inlining(
+        R"(Inlining (?:.* )?([A-Za-z_][A-Za-z_0-9:]*)\(.*\)/[0-9]+ into (?:.* )?([A-Za-z_][A-Za-z_0-9:]*)\(.*\)/[0-9]+\.?)");
     std::vector<std::pair<std::string, std::string>> found;
     for (const Remark &remark : level.remarks) {
         std::smatch m;
@@ -136,7 +138,8 @@ std::size_t loopCount(const Level &level)
     return count;
 }
 
-namespace {
+namespace
+{
 
 std::string joined(const std::vector<std::string> &items, const std::string &last = " and ")
 {
@@ -171,7 +174,8 @@ std::string callList(const Level &level)
     }
     std::vector<std::string> items;
     for (const std::string &callee : order) {
-        items.push_back(counts[callee] > 1 ? callee + " x" + std::to_string(counts[callee]) : callee);
+        items.push_back(counts[callee] > 1 ? callee + " x" + std::to_string(counts[callee])
+                                           : callee);
     }
     return items.empty() ? "none" : joined(items);
 }
@@ -200,8 +204,9 @@ std::string loopsOf(const Level &level)
     for (const Function &function : level.functions) {
         for (const auto &[low, high] : loopLines(function)) {
             items.push_back(function.name + " (line" +
-                            (low == high ? " " + std::to_string(low)
-                                         : "s " + std::to_string(low) + "-" + std::to_string(high)) +
+                            (low == high
+                                 ? " " + std::to_string(low)
+                                 : "s " + std::to_string(low) + "-" + std::to_string(high)) +
                             ")");
         }
     }
@@ -224,7 +229,8 @@ std::string globalUse(const Level &level, const std::string &name, bool arm)
         }
     }
     if (arm) {
-        return named == 0 ? "not named by any instruction" : "named by " + plural(named, "instruction");
+        return named == 0 ? "not named by any instruction"
+                          : "named by " + plural(named, "instruction");
     }
     if (reads == 0 && writes == 0) {
         return named == 0 ? "not touched" : "only its address taken";
@@ -247,11 +253,11 @@ std::vector<std::string> summarize(const Target &target)
 
     std::string size = "Code size: " + std::to_string(codeBytes(*o0)) + " bytes in " +
                        plural(int(o0->functions.size()), "function") + " at -O0, " +
-                       std::to_string(codeBytes(*o2)) + " bytes in " + std::to_string(o2->functions.size()) +
-                       " at -O2";
+                       std::to_string(codeBytes(*o2)) + " bytes in " +
+                       std::to_string(o2->functions.size()) + " at -O2";
     if (os != nullptr) {
-        size += ", " + std::to_string(codeBytes(*os)) + " bytes in " + std::to_string(os->functions.size()) +
-                " at -Os";
+        size += ", " + std::to_string(codeBytes(*os)) + " bytes in " +
+                std::to_string(os->functions.size()) + " at -Os";
     }
     sentences.push_back(size + ".");
 
@@ -259,7 +265,8 @@ std::vector<std::string> summarize(const Target &target)
     for (const Function &function : o0->functions) {
         std::vector<std::string> into;
         for (const auto &[callee, caller] : inlined) {
-            if (callee == function.name && std::find(into.begin(), into.end(), caller) == into.end()) {
+            if (callee == function.name &&
+                std::find(into.begin(), into.end(), caller) == into.end()) {
                 into.push_back(caller);
             }
         }
@@ -268,7 +275,8 @@ std::vector<std::string> summarize(const Target &target)
         if (findFunction(*o2, function.name) == nullptr) {
             sentences.push_back(function.name + " is gone at -O2." + reported);
         } else if (calls(*o0, function.name) && !calls(*o2, function.name)) {
-            sentences.push_back(function.name + " is still defined at -O2 but no longer called." + reported);
+            sentences.push_back(function.name + " is still defined at -O2 but no longer called." +
+                                reported);
         } else if (!into.empty()) {
             sentences.push_back(function.name + ":" + reported);
         }
@@ -284,8 +292,9 @@ std::vector<std::string> summarize(const Target &target)
         } else {
             const std::string before = globalUse(*o0, variable.name, arm);
             const std::string after = globalUse(*o2, variable.name, arm);
-            sentences.push_back(who + ": " + (before == after ? before + " at -O0 and at -O2."
-                                                              : before + " at -O0, " + after + " at -O2."));
+            sentences.push_back(who + ": " +
+                                (before == after ? before + " at -O0 and at -O2."
+                                                 : before + " at -O0, " + after + " at -O2."));
         }
     }
 
@@ -295,8 +304,8 @@ std::vector<std::string> summarize(const Target &target)
     }
     sentences.push_back(loops + ".");
 
-    std::string work = "Divides, multiplies, shifts and masks: " + arithmetic(whole(*o0)) + " at -O0; " +
-                       arithmetic(whole(*o2)) + " at -O2";
+    std::string work = "Divides, multiplies, shifts and masks: " + arithmetic(whole(*o0)) +
+                       " at -O0; " + arithmetic(whole(*o2)) + " at -O2";
     if (os != nullptr) {
         work += "; " + arithmetic(whole(*os)) + " at -Os";
     }
@@ -306,8 +315,9 @@ std::vector<std::string> summarize(const Target &target)
         auto after = lines2.find(line);
         if (line != 0 && tally.divides > 0 && after != lines2.end() && after->second.divides == 0) {
             const std::string instead = arithmetic(after->second);
-            sentences.push_back("Line " + std::to_string(line) + " divides at -O0; at -O2 it has no divide" +
-                                (instead == "none" ? ", multiply, shift or mask." : " (" + instead + ")."));
+            sentences.push_back(
+                "Line " + std::to_string(line) + " divides at -O0; at -O2 it has no divide" +
+                (instead == "none" ? ", multiply, shift or mask." : " (" + instead + ")."));
         }
     }
 
@@ -323,8 +333,9 @@ std::vector<std::string> summarize(const Target &target)
             removed.push_back(std::to_string(line));
         }
     }
-    sentences.push_back(removed.empty() ? "Every line with code at -O0 has code at -O2."
-                                        : "Lines with code at -O0 and none at -O2: " + joined(removed) + ".");
+    sentences.push_back(removed.empty()
+                            ? "Every line with code at -O0 has code at -O2."
+                            : "Lines with code at -O0 and none at -O2: " + joined(removed) + ".");
     return sentences;
 }
 

@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-namespace explorer {
+namespace explorer
+{
 
 // Everything the instructions of one source line (or of a whole level) add up to.
 struct Tally {
