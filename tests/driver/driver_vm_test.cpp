@@ -465,6 +465,109 @@ TEST(LabsVm, HangupStopsTheVmAndRemovesItsFiles)
     EXPECT_EQ(run.out, "status 129\nleft: \nrunning: \n") << run.err;
 }
 
+// The kernel under test: the debugging kernel's tree on it, else the default (no --kdir).
+std::vector<std::string> kdirArguments()
+{
+    return onDebugKernel() ? std::vector<std::string>{"--kdir", debugKernelTree()}
+                           : std::vector<std::string>{};
+}
+
+// `./labs module build` builds the module for a kernel tree and says where it is and for
+// which kernel, as the module itself records it.
+TEST(KernelChoice, ModuleBuildSaysWhereTheModuleIsAndForWhichKernel)
+{
+    std::vector<std::string> arguments = {"module", "build"};
+    for (const std::string &argument : kdirArguments()) {
+        arguments.push_back(argument);
+    }
+    const RunResult built = harness::run(source("labs"), arguments, labsOptions());
+    ASSERT_TRUE(built.exited(0)) << built.out << built.err;
+    const std::vector<std::string> said = lines(built.out);
+    ASSERT_EQ(said.size(), 3u) << built.out;
+    const std::string module = said[0].substr(said[0].find('/'));
+    const std::string modinfo = readFile(module);
+    const std::size_t start = modinfo.find("vermagic=") + 9;
+    std::string vermagic = modinfo.substr(start, modinfo.find('\0', start) - start);
+    vermagic.erase(vermagic.find_last_not_of(' ') + 1);
+    const std::string release = vermagic.substr(0, vermagic.find(' '));
+    EXPECT_EQ(said[0], "module:      " + std::string(LABS_BIN_DIR) + "/../vmlab/modules/" +
+                           release + "/qb_ioctl/qb_ioctl.ko");
+    EXPECT_EQ(said[1], "kernel:      " + release + " (vermagic: " + vermagic + ")");
+    EXPECT_TRUE(said[2].starts_with("versioning:  on (the symbol versions of ")) << said[2];
+}
+
+// A kernel choice that cannot work is refused before anything is built or booted, in one
+// line: ./labs vm checks it before it reads its script.
+using ChoiceCase = std::pair<const char *, std::string>; // the case, the line's end
+
+class KernelChoiceRefused : public ::testing::TestWithParam<ChoiceCase>
+{
+};
+
+TEST_P(KernelChoiceRefused, InOneLine)
+{
+    const Scratch scratch;
+    const RunResult image = harness::run(source("vmlab/fetch-kernel"));
+    ASSERT_TRUE(image.exited(0)) << image.err;
+    const std::string kernel = image.out.substr(0, image.out.find('\n'));
+    // A headers folder with what the checks read: its release and configuration.
+    const auto headers = [&](const std::string &release, const std::string &config) {
+        std::filesystem::create_directories(scratch.path / "include/generated");
+        std::ofstream(scratch.path / "Makefile") << "";
+        std::ofstream(scratch.path / ".config") << config;
+        std::ofstream(scratch.path / "include/generated/utsrelease.h")
+            << "#define UTS_RELEASE \"" << release << "\"\n";
+        return scratch.path.string();
+    };
+    const RunResult kernelVersion = harness::run(source("vmlab/kernel-version"));
+    const std::string cloud = kernelVersion.out.substr(0, kernelVersion.out.find('\n'));
+    std::vector<std::string> arguments = {"vm"};
+    const std::string which = GetParam().first;
+    if (which == "notAnImage") {
+        arguments.insert(arguments.end(), {"--kernel", source("README.md")});
+    } else if (which == "notATree") {
+        arguments.insert(arguments.end(), {"--kernel", kernel, "--kdir", scratch.path.string()});
+    } else if (which == "anotherRelease") {
+        arguments.insert(arguments.end(), {"--kernel", kernel, "--kdir",
+                                           headers("5.15.0-91-generic", "CONFIG_MODVERSIONS=y\n")});
+    } else {
+        arguments.insert(arguments.end(),
+                         {"--kernel", kernel, "--kdir", headers(cloud, "CONFIG_MODULES=y\n")});
+    }
+    RunOptions options = labsOptions();
+    options.input = "uname -r\n";
+    const RunResult run = harness::run(source("labs"), arguments, options);
+    EXPECT_TRUE(run.exited(2)) << run.out << run.err;
+    EXPECT_EQ(run.out, "");
+    ASSERT_EQ(lines(run.err).size(), 1u) << run.err;
+    std::string expected = GetParam().second;
+    for (const auto &[name, value] :
+         {std::pair{"IMAGE", kernel}, std::pair{"TREE", scratch.path.string()},
+          std::pair{"RELEASE", cloud}, std::pair{"README", source("README.md")}}) {
+        for (std::size_t at = expected.find(name); at != std::string::npos;
+             at = expected.find(name, at + value.size())) {
+            expected.replace(at, std::string(name).size(), value);
+        }
+    }
+    EXPECT_EQ(run.err, expected + "\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    KernelChoice, KernelChoiceRefused,
+    ::testing::Values(
+        ChoiceCase{"notAnImage", "vmlab: README is not a kernel image (no bzImage header)"},
+        ChoiceCase{
+            "notATree",
+            "vmlab: TREE is not a kernel build tree or headers folder (no Makefile, .config and "
+            "include/generated/utsrelease.h)"},
+        ChoiceCase{
+            "anotherRelease",
+            "vmlab: TREE builds modules for kernel 5.15.0-91-generic, but IMAGE is kernel RELEASE"},
+        ChoiceCase{"noModuleVersioning",
+                   "vmlab: IMAGE loads only modules with symbol versions, but TREE has no "
+                   "module versioning (CONFIG_MODVERSIONS)"}),
+    [](const auto &info) { return std::string(info.param.first); });
+
 // As someone other than root, a download that fails (stale package lists, say) tells what
 // to run; as root, the lists were refreshed already. apt-get and id are stand-ins here.
 using FetchCase = std::pair<const char *, std::string>; // id -u's answer, the last line said

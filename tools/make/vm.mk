@@ -23,3 +23,13 @@ debug-kernel-note: test-main
 	@vmlab/debug-kernel/build --if-built >/dev/null || \
 		echo "Not run: the kernel module's tests on the debugging kernel, which is not built." \
 			"Build it once with 'make debug-kernel' (about 10 minutes); from then on 'make test' runs them."
+
+# The module's VM tests on any kernel: make test-kernel KERNEL=IMAGE KDIR=DIR (a bzImage and
+# the build tree or headers it was built with). The same as VMLAB_KERNEL and VMLAB_KDIR in
+# the environment of ./labs run qb_ioctl, ./labs vm or ctest.
+.PHONY: test-kernel
+test-kernel: build
+	@test -n "$(KERNEL)" -a -n "$(KDIR)" || { echo "make test-kernel: say KERNEL=IMAGE KDIR=DIR" >&2; exit 2; }
+	@vmlab/boot --check --kernel "$(abspath $(KERNEL))" --kdir "$(abspath $(KDIR))"
+	@VMLAB_KERNEL="$(abspath $(KERNEL))" VMLAB_KDIR="$(abspath $(KDIR))" \
+		ctest --preset $(PRESET) -R '^driver_(vm|fuzz|session|labs_vm)$$' -j $(JOBS)
