@@ -6,7 +6,7 @@
 // machine that cannot. With VMLAB_DEBUG_KERNEL=1 every boot is on the debugging kernel (all
 // cases are skipped while it is not built), and BrokenModule shows that its instruments
 // catch a faulty copy of the module.
-#include "kernel_reports.h"
+#include "kernel_log.h"
 #include "run_process.h"
 
 #include <gtest/gtest.h>

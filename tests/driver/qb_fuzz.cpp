@@ -9,7 +9,7 @@
 //   qb_fuzz [--seed N] [--seconds S] [--processes N]
 //
 // Each process's calls follow from the seed alone, so a failure is replayed with its seed.
-#include "kernel_reports.h"
+#include "kernel_log.h"
 
 #include <algorithm>
 #include <atomic>
@@ -86,68 +86,51 @@ long unloadModule()
     return syscall(SYS_delete_module, "qb_ioctl", O_NONBLOCK);
 }
 
-// The kernel log, read record by record from /dev/kmsg from the moment it is opened, with a
-// count of the module's lines of each kind, and the lines from the first report on.
+// The kernel log from the moment it is opened, with a count of the module's lines of each
+// kind, and the lines from the first report on.
 class KernelLog
 {
   public:
-    KernelLog() : fd_(open("/dev/kmsg", O_RDONLY | O_NONBLOCK))
-    {
-        lseek(fd_, 0, SEEK_END);
-    }
-    ~KernelLog()
-    {
-        close(fd_);
-    }
-
     void drain()
     {
-        char record[8192];
-        for (;;) {
-            const ssize_t size = read(fd_, record, sizeof record);
-            if (size < 0 && errno == EPIPE) {
-                lost = true;
-                continue;
-            }
-            if (size <= 0) {
-                return;
-            }
-            const std::string line(record, static_cast<std::size_t>(size));
-            const std::string text = line.substr(line.find(';') + 1);
+        for (const std::string &text : reader_.fresh()) {
             if ((!report.empty() || kernelReportIn(text) != nullptr) && report.size() < 100) {
                 report.push_back(text);
             }
             count(text);
         }
     }
+    bool lost() const
+    {
+        return reader_.lost();
+    }
 
     std::uint64_t opened = 0, closed = 0, reads = 0, writes = 0, speedUps = 0, speedDowns = 0,
                   downs = 0;
-    bool lost = false;
     std::vector<std::string> report;
 
   private:
     void count(const std::string &text)
     {
         const std::size_t digits = text.find_first_not_of("0123456789");
-        if (text.rfind("Device has been opened...\n", 0) == 0) {
+        if (text == "Device has been opened...") {
             ++opened;
-        } else if (text.rfind("Device has been closed...\n", 0) == 0) {
+        } else if (text == "Device has been closed...") {
             ++closed;
         } else if (text.rfind("data >>> ", 0) == 0) {
             ++writes;
         } else if (digits > 0 && digits != std::string::npos &&
                    text.compare(digits, 10, " data >>> ") == 0) {
             ++reads;
-        } else if (text == "speed up\n") {
+        } else if (text == "speed up") {
             ++speedUps;
-        } else if (text == "speed down\n") {
+        } else if (text == "speed down") {
             ++speedDowns;
-        } else if (text == "The module is down...\n") {
+        } else if (text == "The module is down...") {
             ++downs;
         }
     }
-    int fd_;
+    KmsgReader reader_;
 };
 
 // One process's random calls.
@@ -519,7 +502,7 @@ int main(int argc, char **argv)
     if (!log.report.empty()) {
         std::string lines;
         for (const std::string &line : log.report) {
-            lines += "  " + line;
+            lines += "  " + line + "\n";
         }
         return fail(seed, "the kernel reported:\n" + lines);
     }
@@ -535,7 +518,7 @@ int main(int argc, char **argv)
         return fail(seed,
                     std::string("the module did not unload at the end: ") + std::strerror(errno));
     }
-    if (log.lost) {
+    if (log.lost()) {
         return fail(seed, "kernel log records were overwritten before they were read");
     }
     const std::uint64_t opened = shared->opened;

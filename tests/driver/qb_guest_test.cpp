@@ -1,7 +1,7 @@
 // The qb_ioctl scenarios, run inside the lab's virtual machine (never on the build machine):
 // each loads the module, drives /dev/qb with system calls and checks the calls' results, the
 // caller's buffers and the exact kernel log lines, and that the log holds no kernel warning.
-#include "kernel_reports.h"
+#include "kernel_log.h"
 
 #include <gtest/gtest.h>
 
@@ -36,37 +36,14 @@ const std::size_t dataSize = 11;
 
 using Lines = std::vector<std::string>;
 
-// The kernel log read record by record from /dev/kmsg, from the moment it is created.
+// The kernel log from the moment it is created, every message kept.
 class KernelLog
 {
   public:
-    KernelLog() : fd_(open("/dev/kmsg", O_RDONLY | O_NONBLOCK))
-    {
-        lseek(fd_, 0, SEEK_END);
-    }
-    ~KernelLog()
-    {
-        close(fd_);
-    }
-    KernelLog(const KernelLog &) = delete;
-    KernelLog &operator=(const KernelLog &) = delete;
-
     // The messages logged since the last call (all of them are also kept in all()).
     Lines next()
     {
-        Lines fresh;
-        char record[8192];
-        for (;;) {
-            const ssize_t size = read(fd_, record, sizeof record);
-            if (size < 0 && errno == EPIPE) {
-                lost_ = true; // overwritten before it was read: go on with the next record
-                continue;
-            }
-            if (size <= 0) {
-                break;
-            }
-            fresh.push_back(message(std::string(record, static_cast<std::size_t>(size))));
-        }
+        const Lines fresh = reader_.fresh();
         all_.insert(all_.end(), fresh.begin(), fresh.end());
         return fresh;
     }
@@ -77,31 +54,12 @@ class KernelLog
     }
     bool lostRecords() const
     {
-        return lost_;
+        return reader_.lost();
     }
 
   private:
-    // "prefix;text\n" with non-printable bytes of the text written as \xHH.
-    static std::string message(const std::string &record)
-    {
-        const std::size_t start = record.find(';') + 1;
-        const std::size_t end = record.find('\n', start);
-        const std::string escaped = record.substr(start, end - start);
-        std::string text;
-        for (std::size_t i = 0; i < escaped.size(); ++i) {
-            if (escaped.compare(i, 2, "\\x") == 0 && i + 4 <= escaped.size()) {
-                text += static_cast<char>(std::stoi(escaped.substr(i + 2, 2), nullptr, 16));
-                i += 3;
-            } else {
-                text += escaped[i];
-            }
-        }
-        return text;
-    }
-
-    int fd_;
+    KmsgReader reader_;
     Lines all_;
-    bool lost_ = false;
 };
 
 // The module's own lines: the kernel's notes on loading an unsigned out-of-tree module and on
