@@ -6,7 +6,7 @@ HELP+="
                shows each command, its output and the kernel log lines it caused; the
                exit status is the script's (its last command's, as with sh). KERNEL is
                --debug-kernel (KASAN, UBSAN, lockdep, ...; built first if need be, once
-               per machine, about 10 minutes) or --kernel IMAGE --kdir DIR (any bzImage,
+               per machine, about 12 minutes) or --kernel IMAGE --kdir DIR (any bzImage,
                with qb_ioctl built against DIR, the tree or headers it was built with)"
 
 cmd_vm() {

@@ -7,7 +7,7 @@ vm-kernel: setup
 	@vmlab/fetch-kernel >/dev/null
 
 # The debugging kernel (KASAN, UBSAN, lockdep, ...), built from Debian's kernel source once per
-# machine: about 10 minutes, so never by `make build`. Once it is built, `make test` runs the
+# machine: about 12 minutes, so never by `make build`. Once it is built, `make test` runs the
 # module's VM tests on it too (ctest label debug-kernel); until then they are skipped, and
 # `make test` says how to build it.
 TEST_STEPS += debug-kernel-note
@@ -22,7 +22,7 @@ test-debug-kernel: build debug-kernel
 debug-kernel-note: test-main
 	@vmlab/debug-kernel/build --if-built >/dev/null || \
 		echo "Not run: the kernel module's tests on the debugging kernel, which is not built." \
-			"Build it once with 'make debug-kernel' (about 10 minutes); from then on 'make test' runs them."
+			"Build it once with 'make debug-kernel' (about 12 minutes); from then on 'make test' runs them."
 
 # The module's VM tests on any kernel: make test-kernel KERNEL=IMAGE KDIR=DIR (a bzImage and
 # the build tree or headers it was built with). The same as VMLAB_KERNEL and VMLAB_KDIR in
