@@ -35,8 +35,7 @@ kdir_modversions() {
 # The release a module was built for: the first word of its vermagic.
 module_release() {
     local vermagic
-    vermagic=$(objcopy -O binary --only-section=.modinfo "$1" /dev/stdout 2>/dev/null |
-        tr '\0' '\n' | sed -n 's/^vermagic=//p')
+    vermagic=$(module_vermagic "$1")
     [[ -n "$vermagic" ]] || { echo "vmlab: $1 is not a kernel module (no vermagic)" >&2; return 1; }
     echo "${vermagic%% *}"
 }
@@ -75,8 +74,9 @@ image_vermagic() {
         sed 's/ *$//' || true
 }
 
-# The whole vermagic of a module (without the trailing blank the kernel's own has too).
+# The whole vermagic of a module (without the trailing blank the kernel's own has too), from
+# readelf's dump of its .modinfo strings.
 module_vermagic() {
-    objcopy -O binary --only-section=.modinfo "$1" /dev/stdout 2>/dev/null | tr '\0' '\n' |
-        sed -n 's/^vermagic=\(.*[^ ]\) *$/\1/p'
+    { readelf -p .modinfo "$1" 2>/dev/null || true; } |
+        sed -n 's/^ *\[ *[0-9a-f]*\]  vermagic=\(.*[^ ]\) *$/\1/p'
 }

@@ -494,6 +494,8 @@ TEST(KernelChoice, ModuleBuildSaysWhereTheModuleIsAndForWhichKernel)
                            release + "/qb_ioctl/qb_ioctl.ko");
     EXPECT_EQ(said[1], "kernel:      " + release + " (vermagic: " + vermagic + ")");
     EXPECT_TRUE(said[2].starts_with("versioning:  on (the symbol versions of ")) << said[2];
+    // Reading the module's vermagic leaves the machine's own files alone.
+    EXPECT_TRUE(std::filesystem::is_symlink("/dev/stdout"));
 }
 
 // A kernel choice that cannot work is refused before anything is built or booted, in one

@@ -9,6 +9,7 @@
 //   qb_fuzz [--seed N] [--seconds S] [--processes N]
 //
 // Each process's calls follow from the seed alone, so a failure is replayed with its seed.
+#include "guest_module.h"
 #include "kernel_log.h"
 
 #include <algorithm>
@@ -71,20 +72,6 @@ struct Shared {
     std::atomic<int> mismatches;
     std::atomic<int> done;
 };
-
-int loadModule()
-{
-    const int fd = open(modulePath, O_RDONLY | O_CLOEXEC);
-    const long result = fd < 0 ? -1 : syscall(SYS_finit_module, fd, "", 0);
-    const int error = result == 0 ? 0 : errno;
-    close(fd);
-    return error;
-}
-
-long unloadModule()
-{
-    return syscall(SYS_delete_module, "qb_ioctl", O_NONBLOCK);
-}
 
 // The kernel log from the moment it is opened, with a count of the module's lines of each
 // kind, and the lines from the first report on.
@@ -264,7 +251,11 @@ class Worker
         }
         case Unload:
             // The parent holds the device open throughout: always refused.
-            check("delete_module", unloadModule(), {-1, EWOULDBLOCK});
+            if (const int error = unloadModule("qb_ioctl"); error != EWOULDBLOCK) {
+                mismatch(std::string("delete_module: ") +
+                         (error == 0 ? "unloaded" : std::strerror(error)) +
+                         ", expected EWOULDBLOCK");
+            }
             break;
         case kinds:
             break;
@@ -412,22 +403,12 @@ int main(int argc, char **argv)
                 processes, seconds);
 
     KernelLog log;
-    if (const int error = loadModule(); error != 0) {
+    if (const int error = loadModule(modulePath); error != 0) {
         return fail(seed, std::string("the module did not load: ") + std::strerror(error));
     }
-    int major = 0;
-    char name[16];
-    FILE *devices = std::fopen("/proc/devices", "r");
-    char line[64];
-    while (devices != nullptr && std::fgets(line, sizeof line, devices) != nullptr) {
-        if (std::sscanf(line, "%d %15s", &major, name) == 2 && std::strcmp(name, "QB") == 0) {
-            break;
-        }
-        major = 0;
-    }
-    std::fclose(devices);
+    const std::optional<int> major = listedMajor();
     unlink(node);
-    if (major <= 0 || mknod(node, S_IFCHR | 0600, makedev(major, 0)) != 0) {
+    if (!major.has_value() || mknod(node, S_IFCHR | 0600, makedev(*major, 0)) != 0) {
         return fail(seed, "no node for the module's major number");
     }
 
@@ -482,7 +463,7 @@ int main(int argc, char **argv)
     for (int p = 0; p < processes; ++p) {
         whole = whole || pattern(p) == contents;
     }
-    const long unloaded = unloadModule();
+    const int unloaded = unloadModule("qb_ioctl");
     log.drain();
     unlink(node);
 
@@ -515,8 +496,8 @@ int main(int argc, char **argv)
                               std::string(contents) + "\"");
     }
     if (unloaded != 0) {
-        return fail(seed,
-                    std::string("the module did not unload at the end: ") + std::strerror(errno));
+        return fail(seed, std::string("the module did not unload at the end: ") +
+                              std::strerror(unloaded));
     }
     if (log.lost()) {
         return fail(seed, "kernel log records were overwritten before they were read");

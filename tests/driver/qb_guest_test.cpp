@@ -1,6 +1,7 @@
 // The qb_ioctl scenarios, run inside the lab's virtual machine (never on the build machine):
 // each loads the module, drives /dev/qb with system calls and checks the calls' results, the
 // caller's buffers and the exact kernel log lines, and that the log holds no kernel warning.
+#include "guest_module.h"
 #include "kernel_log.h"
 
 #include <gtest/gtest.h>
@@ -86,57 +87,6 @@ Lines alarms(const Lines &lines)
         }
     }
     return found;
-}
-
-int loadModule(const char *path)
-{
-    const int fd = open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return errno;
-    }
-    const long result = syscall(SYS_finit_module, fd, "", 0);
-    const int error = result == 0 ? 0 : errno;
-    close(fd);
-    return error;
-}
-
-int unloadModule(const char *name)
-{
-    return syscall(SYS_delete_module, name, O_NONBLOCK) == 0 ? 0 : errno;
-}
-
-std::string readFile(const char *path)
-{
-    std::ifstream in(path);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-bool moduleListed(const std::string &name)
-{
-    std::istringstream modules(readFile("/proc/modules"));
-    std::string line;
-    while (std::getline(modules, line)) {
-        if (line.rfind(name + " ", 0) == 0) {
-            return true;
-        }
-    }
-    return false;
-}
-
-// The major number listed for "QB" in /proc/devices, if any.
-std::optional<int> listedMajor()
-{
-    std::istringstream devices(readFile("/proc/devices"));
-    int major = 0;
-    std::string name;
-    std::string line;
-    while (std::getline(devices, line)) {
-        std::istringstream fields(line);
-        if (fields >> major >> name && name == "QB") {
-            return major;
-        }
-    }
-    return std::nullopt;
 }
 
 // The number of "major number=N" among the lines, if there is one.

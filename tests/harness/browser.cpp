@@ -2,6 +2,7 @@
 // writes answers and events on its fd 4, each a JSON text ended by a NUL byte. It runs in a
 // process group of its own, so that everything it started can be ended with it.
 #include "browser.h"
+#include "spawn_attributes.h"
 
 #include <cerrno>
 #include <csignal>
@@ -350,14 +351,7 @@ Browser::Browser(std::chrono::milliseconds timeout) : timeout(timeout)
                                      0644);
     posix_spawn_file_actions_adddup2(&actions, childIn, 3);
     posix_spawn_file_actions_adddup2(&actions, childOut, 4);
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF);
-    posix_spawnattr_setpgroup(&attributes, 0);
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGPIPE);
-    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    const SpawnAttributes attributes;
 
     std::vector<std::string> args = {
         "/usr/bin/chromium",
@@ -381,9 +375,8 @@ Browser::Browser(std::chrono::milliseconds timeout) : timeout(timeout)
         argv.push_back(arg.data());
     }
     argv.push_back(nullptr);
-    const int error = posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ);
+    const int error = posix_spawn(&pid, argv[0], &actions, &attributes.value, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
     close(childIn);
     close(childOut);
     if (error != 0) {

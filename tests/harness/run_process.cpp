@@ -1,6 +1,7 @@
 // Process runner for black-box tests: posix_spawn with three pipes, a poll loop that
 // feeds standard input while it drains standard output and error, and a time limit.
 #include "run_process.h"
+#include "spawn_attributes.h"
 
 #include <gtest/gtest.h>
 
@@ -102,23 +103,15 @@ pid_t start(const std::vector<std::string> &argv, const RunOptions &options, int
     if (!options.workingDir.empty()) {
         posix_spawn_file_actions_addchdir_np(&actions, options.workingDir.c_str());
     }
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF);
-    posix_spawnattr_setpgroup(&attributes, 0);
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGPIPE);
-    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    const SpawnAttributes attributes;
 
     pid_t pid = -1;
     std::vector<std::string> args = argv;
     std::vector<char *> argvPointers = pointers(args);
     std::vector<char *> envPointers = pointers(envp);
-    const int spawnError = posix_spawnp(&pid, args[0].c_str(), &actions, &attributes,
+    const int spawnError = posix_spawnp(&pid, args[0].c_str(), &actions, &attributes.value,
                                         argvPointers.data(), envPointers.data());
     posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
     if (spawnError != 0) {
         throw std::runtime_error("cannot start " + args[0] + ": " + std::strerror(spawnError));
     }

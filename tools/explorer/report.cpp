@@ -267,7 +267,7 @@ void reportTarget(std::ostringstream &out, const Exploration &exploration, const
     for (const std::string &name : names) {
         out << fit(name, 24);
         for (const Level &level : target.levels) {
-            const Function *function = findFunction(level, name);
+            const Function *function = findNamed(level.functions, name);
             const std::string size = function == nullptr ? "-" : std::to_string(function->size);
             out << " " << std::string(7 - std::min<std::size_t>(7, size.size()), ' ') << size;
         }
@@ -340,8 +340,8 @@ std::string overviewTable(const std::vector<Exploration> &explorations)
     };
     for (const Exploration &e : explorations) {
         for (const Target &target : e.targets) {
-            const Level *o0 = findLevel(target, "-O0");
-            const Level *o2 = findLevel(target, "-O2");
+            const Level *o0 = findNamed(target.levels, "-O0");
+            const Level *o2 = findNamed(target.levels, "-O2");
             if (o0 == nullptr || o2 == nullptr) {
                 continue;
             }

@@ -46,36 +46,6 @@ Tally whole(const Level &level)
     return all;
 }
 
-const Level *findLevel(const Target &target, const std::string &name)
-{
-    for (const Level &level : target.levels) {
-        if (level.name == name) {
-            return &level;
-        }
-    }
-    return nullptr;
-}
-
-const Function *findFunction(const Level &level, const std::string &name)
-{
-    for (const Function &function : level.functions) {
-        if (function.name == name) {
-            return &function;
-        }
-    }
-    return nullptr;
-}
-
-const Variable *findVariable(const Level &level, const std::string &name)
-{
-    for (const Variable &variable : level.variables) {
-        if (variable.name == name) {
-            return &variable;
-        }
-    }
-    return nullptr;
-}
-
 std::vector<std::pair<int, int>> loopLines(const Function &function)
 {
     std::vector<std::pair<int, int>> loops;
@@ -243,9 +213,9 @@ std::string globalUse(const Level &level, const std::string &name, bool arm)
 std::vector<std::string> summarize(const Target &target)
 {
     std::vector<std::string> sentences;
-    const Level *o0 = findLevel(target, "-O0");
-    const Level *o2 = findLevel(target, "-O2");
-    const Level *os = findLevel(target, "-Os");
+    const Level *o0 = findNamed(target.levels, "-O0");
+    const Level *o2 = findNamed(target.levels, "-O2");
+    const Level *os = findNamed(target.levels, "-Os");
     if (o0 == nullptr || o2 == nullptr) {
         return sentences;
     }
@@ -272,7 +242,7 @@ std::vector<std::string> summarize(const Target &target)
         }
         const std::string reported =
             into.empty() ? "" : " The compiler reports inlining it into " + joined(into) + ".";
-        if (findFunction(*o2, function.name) == nullptr) {
+        if (findNamed(o2->functions, function.name) == nullptr) {
             sentences.push_back(function.name + " is gone at -O2." + reported);
         } else if (calls(*o0, function.name) && !calls(*o2, function.name)) {
             sentences.push_back(function.name + " is still defined at -O2 but no longer called." +
@@ -283,7 +253,7 @@ std::vector<std::string> summarize(const Target &target)
     }
 
     for (const Variable &variable : o0->variables) {
-        const Variable *kept = findVariable(*o2, variable.name);
+        const Variable *kept = findNamed(o2->variables, variable.name);
         const std::string who =
             variable.name + (variable.global ? " (visible to other files)" : " (this file only)");
         if (kept == nullptr) {

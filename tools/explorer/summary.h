@@ -26,9 +26,17 @@ struct Tally {
 std::map<int, Tally> byLine(const Level &level);
 Tally whole(const Level &level);
 
-const Level *findLevel(const Target &target, const std::string &name);
-const Function *findFunction(const Level &level, const std::string &name);
-const Variable *findVariable(const Level &level, const std::string &name);
+// The item of that name (a level, function or variable), or nullptr.
+template <typename Item>
+const Item *findNamed(const std::vector<Item> &items, const std::string &name)
+{
+    for (const Item &item : items) {
+        if (item.name == name) {
+            return &item;
+        }
+    }
+    return nullptr;
+}
 
 // The source lines of the loops of a function: for each backward jump, the lines of the
 // instructions from its target to itself.

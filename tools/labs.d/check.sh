@@ -209,8 +209,8 @@ check_module() {
     fi
     [[ -f "$path" ]] || check_usage "$path: no such file"
     local magic
-    magic=$({ readelf -p .modinfo "$path" 2>/dev/null || true; } | sed -n 's/.*vermagic=\([^ ]*\).*/\1/p')
-    [[ -n "$magic" ]] || check_usage "$path is not a kernel module"
+    source "$ROOT/vmlab/kernel.sh"
+    magic=$(module_release "$path" 2>/dev/null) || check_usage "$path is not a kernel module"
     [[ "$magic" == "$release" ]] || check_usage "$path is built for kernel $magic, the lab runs $release"
     build
     local build_dir=${LABS_BUILD_DIR:-$BUILD/default}
