@@ -66,10 +66,12 @@ Drained drain(int terminal, int quietMs)
 }
 
 // Whether a process of the terminal's foreground group sits in a read of its standard
-// input: then everything it wrote before has reached the terminal, and it waits for us.
-// Unknown (false) where the system does not show what a process is doing.
+// input, that input being the terminal (a pipeline's later members read a pipe there): then
+// everything it wrote before has reached the terminal, and it waits for us. Unknown (false)
+// where the system does not show what a process is doing.
 bool waitingForInput(int terminal)
 {
+    const char *terminalName = ptsname(terminal);
     const pid_t group = tcgetpgrp(terminal);
     DIR *processes = opendir("/proc");
     if (group <= 0 || processes == nullptr) {
@@ -101,7 +103,12 @@ bool waitingForInput(int terminal)
         std::ifstream syscallFile("/proc/" + pid + "/syscall");
         std::string call;
         std::getline(syscallFile, call);
-        waiting = call.starts_with("0 0x0 "); // read(0, ...)
+        char input[64] = {};
+        const std::string inputLink = "/proc/" + pid + "/fd/0";
+        waiting = call.starts_with("0 0x0 ") && // read(0, ...)
+                  terminalName != nullptr &&
+                  readlink(inputLink.c_str(), input, sizeof input - 1) > 0 &&
+                  std::string(input) == terminalName;
     }
     closedir(processes);
     return waiting;
