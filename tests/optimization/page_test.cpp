@@ -25,7 +25,9 @@ using explorer::Target;
 
 Function function(const std::string &name, bool global, const std::vector<int> &lines)
 {
-    Function f{name, 0, global, {}};
+    Function f;
+    f.symbol = f.name = f.shortName = name;
+    f.global = global;
     for (const int line : lines) {
         Instruction insn;
         insn.offset = f.size;
@@ -58,7 +60,7 @@ Exploration fake()
     x86.levels.push_back({"-O2", {function("main", true, {4, 4, 0, 6})}, {}, {}});
     x86.levels.push_back({"-Os", {function("main", true, {4, 6, 6})}, {}, {}});
     x86.levels[1].remarks.push_back(
-        {4, 7, "Inlining int twice(int)/1 into \"int main()\" & <more>."});
+        {4, 7, false, "inline", "main", "Inlining int twice(int)/1 into \"int main()\" & <more>."});
     Target arm{"arm", {}};
     arm.levels.push_back(
         {"-O0",
@@ -67,7 +69,7 @@ Exploration fake()
          {}});
     arm.levels.push_back({"-O2", {function("main", true, {4, 6})}, {}, {}});
     arm.levels.push_back({"-Os", {function("main", true, {4, 4, 6})}, {}, {}});
-    arm.levels[2].remarks.push_back({6, 5, "loop turned into a <branch>"});
+    arm.levels[2].remarks.push_back({6, 5, false, "loop", "main", "loop turned into a <branch>"});
     e.targets = {x86, arm};
     return e;
 }

@@ -88,7 +88,7 @@ std::vector<Remark> readRemarks(const std::string &path, const std::string &sour
     for (std::string line; std::getline(in, line);) {
         std::smatch m;
         if (std::regex_match(line, m, remark) && m[1] == sourcePath) {
-            remarks.push_back({std::stoi(m[2]), std::stoi(m[3]), m[4]});
+            remarks.push_back({std::stoi(m[2]), std::stoi(m[3]), false, "", "", m[4]});
         }
     }
     return remarks;

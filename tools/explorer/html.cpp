@@ -282,8 +282,9 @@ void renderLevel(std::string &out, const Target &target, std::size_t index, cons
                          (insn.readsMemory && insn.writesMemory ? " and " : "") +
                          (insn.writesMemory ? "writes" : "") + " memory";
             }
-            for (const std::string &name : insn.globals) {
-                facts += (facts.empty() ? "" : "; ") + std::string("global ") + name;
+            for (const VariableUse &use : insn.variables) {
+                facts += (facts.empty() ? "" : "; ") + std::string("variable ") + use.symbol +
+                         (use.reads || use.writes ? "" : " (its address)");
             }
             for (const std::string &name : insn.locals) {
                 facts += (facts.empty() ? "" : "; ") + std::string("local ") + name;
@@ -292,8 +293,8 @@ void renderLevel(std::string &out, const Target &target, std::size_t index, cons
                 attribute(out, "title", facts);
             }
             std::string note;
-            for (const std::string &name : insn.globals) {
-                note += (note.empty() ? "" : " ") + name;
+            for (const VariableUse &use : insn.variables) {
+                note += (note.empty() ? "" : " ") + use.symbol;
             }
             for (const std::string &name : insn.locals) {
                 note += (note.empty() ? "" : " ") + name;

@@ -24,12 +24,30 @@ const char *workName(Work work)
         return "shift";
     case Work::mask:
         return "mask";
-    case Work::call:
-        return "call";
-    case Work::branch:
-        return "branch";
     default:
         return "other";
+    }
+}
+
+const char *flowName(Flow flow)
+{
+    switch (flow) {
+    case Flow::jump:
+        return "jump";
+    case Flow::conditionalJump:
+        return "cjump";
+    case Flow::call:
+        return "call";
+    case Flow::tailCall:
+        return "tailcall";
+    case Flow::indirectJump:
+        return "ijump";
+    case Flow::indirectCall:
+        return "icall";
+    case Flow::ret:
+        return "ret";
+    default:
+        return "-";
     }
 }
 
@@ -91,26 +109,6 @@ std::string expandTabs(const std::string &text)
     return out;
 }
 
-// "7 instructions, 2 reads, 1 write; locals i; global_var; calls f2"
-std::string longCell(const Tally &t)
-{
-    std::string text = plural(t.instructions, "instruction");
-    if (t.reads > 0 || t.writes > 0) {
-        text += ": " + std::to_string(t.reads) + " read" + (t.reads == 1 ? "" : "s") + " and " +
-                std::to_string(t.writes) + " write" + (t.writes == 1 ? "" : "s") + " of memory";
-    }
-    if (!t.globals.empty()) {
-        text += "; globals " + list(t.globals);
-    }
-    if (!t.locals.empty()) {
-        text += "; locals " + list(t.locals);
-    }
-    if (!t.calls.empty()) {
-        text += "; calls " + list(t.calls);
-    }
-    return text;
-}
-
 // "7i r2 w1 g:global_var l:i c:f2"
 std::string shortCell(const Tally &t)
 {
@@ -121,8 +119,8 @@ std::string shortCell(const Tally &t)
     if (t.writes > 0) {
         text += " w" + std::to_string(t.writes);
     }
-    if (!t.globals.empty()) {
-        text += " g:" + list(t.globals);
+    if (!t.variables.empty()) {
+        text += " v:" + list(t.variables);
     }
     if (!t.locals.empty()) {
         text += " l:" + list(t.locals);
@@ -142,7 +140,7 @@ std::vector<std::string> instructionsOf(const Level &level, int line)
         for (const Instruction &insn : function.code) {
             if (insn.line == line) {
                 std::ostringstream at;
-                at << function.name << "+0x" << std::hex << insn.offset;
+                at << function.shortName << "+0x" << std::hex << insn.offset;
                 texts.push_back(at.str() + " " + insn.text);
             }
         }
@@ -162,7 +160,7 @@ void reportTarget(std::ostringstream &out, const Exploration &exploration, const
     const bool wide = width >= 120;
     const int cell = wide ? (width - 42) / int(target.levels.size()) : 0;
     if (wide) {
-        out << "(i instructions, r and w reads and writes of memory, g: globals, l: locals, c: "
+        out << "(i instructions, r and w reads and writes of memory, v: variables, l: locals, c: "
                "calls)\n";
         std::string header = fit("line source", 41);
         for (const Level &level : target.levels) {
@@ -173,7 +171,7 @@ void reportTarget(std::ostringstream &out, const Exploration &exploration, const
         }
         out << header << "\n";
     } else {
-        out << "(instructions, memory reads and writes, globals, locals and calls per level)\n";
+        out << "(instructions, memory reads and writes, variables, locals and calls per level)\n";
     }
     for (std::size_t n = 1; n <= exploration.sourceLines.size(); ++n) {
         const int line = int(n);
@@ -226,7 +224,7 @@ void reportTarget(std::ostringstream &out, const Exploration &exploration, const
         }
         for (std::size_t l = 0; l < target.levels.size(); ++l) {
             auto it = tallies[l].find(line);
-            const std::string text = it == tallies[l].end() ? "no code" : longCell(it->second);
+            const std::string text = it == tallies[l].end() ? "no code" : lineFacts(it->second);
             out << "     |   " << fit(target.levels[l].name, 4)
                 << wrap(text, width - 14, "     |        ") << "\n";
             if (withCode) {
@@ -245,7 +243,7 @@ void reportTarget(std::ostringstream &out, const Exploration &exploration, const
         auto it = tallies[l].find(0);
         if (it != tallies[l].end()) {
             out << wrap("Without a line of this source at " + target.levels[l].name + ": " +
-                            longCell(it->second),
+                            lineFacts(it->second),
                         width, "  ")
                 << "\n";
         }
@@ -281,15 +279,15 @@ void reportTarget(std::ostringstream &out, const Exploration &exploration, const
                 out << "\nThe compiler's remarks:\n";
                 anyRemark = true;
             }
-            out << wrap("  " + level.name + " line " + std::to_string(remark.line) + ": " +
-                            remark.text,
+            out << wrap("  " + level.name + " line " + std::to_string(remark.line) +
+                            (remark.missed ? " (not done): " : ": ") + remark.text,
                         width, "      ")
                 << "\n";
         }
     }
     out << "\nSummary:\n";
-    for (const std::string &sentence : summarize(target)) {
-        out << wrap("- " + sentence, width, "  ") << "\n";
+    for (const Sentence &sentence : summarize(target)) {
+        out << wrap("- " + sentence.text, width, "  ") << "\n";
     }
 }
 
@@ -359,30 +357,56 @@ std::string overviewTable(const std::vector<Exploration> &explorations)
 std::string factsText(const Exploration &exploration)
 {
     std::ostringstream out;
+    auto offsets = [](const std::vector<std::uint64_t> &values) {
+        std::string text;
+        for (std::uint64_t value : values) {
+            text += (text.empty() ? "" : ",") + std::to_string(value);
+        }
+        return text.empty() ? std::string("-") : text;
+    };
     for (const Target &target : exploration.targets) {
         for (const Level &level : target.levels) {
             const std::string where = target.name + "\t" + level.name + "\t";
             for (const Variable &v : level.variables) {
-                out << "variable\t" << where << v.name << "\t" << v.size << "\t"
+                out << "variable\t" << where << v.symbol << "\t" << v.name << "\t" << v.size << "\t"
                     << (v.global ? "global" : "local") << "\n";
             }
             for (const Function &f : level.functions) {
-                out << "function\t" << where << f.name << "\t" << f.size << "\t"
-                    << (f.global ? "global" : "local") << "\n";
+                out << "function\t" << where << f.symbol << "\t" << f.name << "\t" << f.size << "\t"
+                    << (f.global ? "global" : "local") << "\t"
+                    << (f.calledHere ? "called" : "uncalled") << "\n";
                 for (const Instruction &i : f.code) {
-                    out << "insn\t" << where << f.name << "\t" << i.offset << "\t" << i.line << "\t"
-                        << (i.readsMemory ? "r" : "-") << "\t" << (i.writesMemory ? "w" : "-")
-                        << "\t" << workName(i.work) << "\t" << (i.jumpsBack ? "back" : "-") << "\t"
-                        << (i.callee.empty() ? "-" : i.callee) << "\t" << list(i.globals) << "\t"
-                        << list(i.locals) << "\t" << i.text << "\n";
+                    std::string destination = "-";
+                    if (i.flow == Flow::jump || i.flow == Flow::conditionalJump) {
+                        destination = std::to_string(i.jumpTarget);
+                    } else if (i.flow == Flow::call || i.flow == Flow::tailCall) {
+                        destination = i.callee.empty() ? "?" : i.callee;
+                    }
+                    std::vector<std::string> uses;
+                    for (const VariableUse &use : i.variables) {
+                        const std::string how =
+                            std::string(use.reads ? "r" : "") + (use.writes ? "w" : "");
+                        uses.push_back(use.symbol + ":" + (how.empty() ? "a" : how));
+                    }
+                    out << "insn\t" << where << f.symbol << "\t" << i.offset << "\t" << i.line
+                        << "\t" << workName(i.work) << "\t" << flowName(i.flow) << "\t"
+                        << destination << "\t" << list(uses) << "\t" << list(i.locals) << "\t"
+                        << i.text << "\n";
+                }
+                for (const Loop &loop : f.loops) {
+                    std::vector<std::uint64_t> lines(loop.lines.begin(), loop.lines.end());
+                    out << "loop\t" << where << f.symbol << "\t" << loop.head << "\t"
+                        << offsets(loop.body) << "\t" << offsets(lines) << "\n";
                 }
             }
             for (const Remark &r : level.remarks) {
-                out << "remark\t" << where << r.line << "\t" << r.column << "\t" << r.text << "\n";
+                out << "remark\t" << where << (r.missed ? "missed" : "optimized") << "\t" << r.line
+                    << "\t" << r.column << "\t" << (r.pass.empty() ? "-" : r.pass) << "\t" << r.text
+                    << "\n";
             }
         }
-        for (const std::string &sentence : summarize(target)) {
-            out << "summary\t" << target.name << "\t" << sentence << "\n";
+        for (const Sentence &sentence : summarize(target)) {
+            out << "summary\t" << target.name << "\t" << sentence.text << "\n";
         }
     }
     return out.str();

@@ -21,12 +21,20 @@ std::string terminalReport(const Exploration &exploration, int width, bool withC
 std::string overviewTable(const std::vector<Exploration> &explorations);
 
 // Every fact on a line of its own, fields separated by tabs:
-//   function TARGET LEVEL NAME SIZE global|local
-//   variable TARGET LEVEL NAME SIZE global|local
-//   insn TARGET LEVEL FUNCTION OFFSET LINE r|- w|- WORK back|- CALLEE GLOBALS LOCALS TEXT
-//   remark TARGET LEVEL LINE COLUMN TEXT
-//   summary TARGET SENTENCE
-// (lists comma-separated, "-" when empty).
+//   function TARGET LEVEL SYMBOL NAME SIZE global|local called|uncalled
+//   variable TARGET LEVEL SYMBOL NAME SIZE global|local
+//   insn     TARGET LEVEL FUNCTION OFFSET LINE WORK FLOW DEST VARIABLES LOCALS TEXT
+//   loop     TARGET LEVEL FUNCTION HEAD BODY LINES
+//   remark   TARGET LEVEL optimized|missed LINE COLUMN PASS TEXT
+//   summary  TARGET SENTENCE
+// FUNCTION is a function's SYMBOL; NAME its full signature when the symbol is mangled.
+// "called" means called, tail-called or its address taken in the file. OFFSET, HEAD, BODY
+// and a jump's DEST are decimal offsets from the function's start. WORK is other, divide,
+// multiply, shift or mask. FLOW is - (on to the next), jump, cjump (conditional), call,
+// tailcall, ijump (indirect), icall (indirect) or ret; DEST is a jump's offset, a call's or
+// tail call's SYMBOL ("?" when unknown), "-" otherwise. VARIABLES lists SYMBOL:r, :w, :rw
+// or :a (address only) for each variable an operand names. Lists are comma-separated, "-"
+// when empty.
 std::string factsText(const Exploration &exploration);
 
 // text broken into lines of at most width columns, every line after the first indented.

@@ -2,11 +2,26 @@
 // recorded, so that whatever the source says, each sentence stays true of its code.
 #include "summary.h"
 
+#include "elf_tables.h"
+
 #include <algorithm>
 #include <regex>
 
 namespace explorer
 {
+
+bool isPcThunk(const std::string &symbol)
+{
+    return symbol.starts_with("__x86.get_pc_thunk.");
+}
+
+std::string calleeName(const Instruction &insn)
+{
+    if (insn.flow == Flow::indirectCall) {
+        return "a pointer";
+    }
+    return insn.callee.empty() ? "?" : demangledName(insn.callee);
+}
 
 void Tally::add(const Instruction &insn)
 {
@@ -17,10 +32,15 @@ void Tally::add(const Instruction &insn)
     multiplies += insn.work == Work::multiply ? 1 : 0;
     shifts += insn.work == Work::shift ? 1 : 0;
     masks += insn.work == Work::mask ? 1 : 0;
-    globals.insert(insn.globals.begin(), insn.globals.end());
+    for (const VariableUse &use : insn.variables) {
+        variables.insert(demangledName(use.symbol));
+    }
     locals.insert(insn.locals.begin(), insn.locals.end());
-    if (insn.work == Work::call || (insn.work == Work::divide && !insn.callee.empty())) {
-        calls.push_back(insn.callee.empty() ? "?" : insn.callee);
+    const bool call =
+        insn.flow == Flow::call || insn.flow == Flow::tailCall || insn.flow == Flow::indirectCall;
+    if (call && !isPcThunk(insn.callee)) {
+        calls.push_back(calleeName(insn));
+        tailCalls += insn.flow == Flow::tailCall ? 1 : 0;
     }
 }
 
@@ -46,39 +66,14 @@ Tally whole(const Level &level)
     return all;
 }
 
-std::vector<std::pair<int, int>> loopLines(const Function &function)
-{
-    std::vector<std::pair<int, int>> loops;
-    for (std::size_t i = 0; i < function.code.size(); ++i) {
-        const Instruction &jump = function.code[i];
-        if (!jump.jumpsBack) {
-            continue;
-        }
-        // The loop runs from the jump's target to the jump; its target is the first
-        // instruction at or after the offset named in the jump, found by scanning back.
-        int low = 0, high = 0;
-        for (std::size_t j = 0; j <= i; ++j) {
-            const Instruction &insn = function.code[j];
-            if (insn.offset < jump.jumpTarget || insn.line == 0) {
-                continue;
-            }
-            low = low == 0 ? insn.line : std::min(low, insn.line);
-            high = std::max(high, insn.line);
-        }
-        loops.emplace_back(low, high);
-    }
-    return loops;
-}
-
 std::vector<std::pair<std::string, std::string>> inlinings(const Level &level)
 {
-    // "Inlining int f2()/1 into void f1()/2." names the two functions with their types.
-    static const std::regex inlining(
-        R"(Inlining (?:.* )?([A-Za-z_][A-Za-z_0-9:]*)\(.*\)/[0-9]+ into (?:.* )?([A-Za-z_][A-Za-z_0-9:]*)\(.*\)/[0-9]+\.?)");
+    // "Inlining int f2()/1 into void f1()/2." names the two functions as declared.
+    static const std::regex inlining(R"(Inlining (.+)/[0-9]+ into (.+)/[0-9]+\.?)");
     std::vector<std::pair<std::string, std::string>> found;
     for (const Remark &remark : level.remarks) {
         std::smatch m;
-        if (std::regex_search(remark.text, m, inlining)) {
+        if (!remark.missed && std::regex_search(remark.text, m, inlining)) {
             found.emplace_back(m[1], m[2]);
         }
     }
@@ -87,7 +82,9 @@ std::vector<std::pair<std::string, std::string>> inlinings(const Level &level)
 
 std::string plural(int n, const std::string &word)
 {
-    return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
+    const std::string many =
+        word.ends_with("y") ? word.substr(0, word.size() - 1) + "ies" : word + "s";
+    return std::to_string(n) + " " + (n == 1 ? word : many);
 }
 
 std::uint64_t codeBytes(const Level &level)
@@ -103,7 +100,7 @@ std::size_t loopCount(const Level &level)
 {
     std::size_t count = 0;
     for (const Function &function : level.functions) {
-        count += loopLines(function).size();
+        count += function.loops.size();
     }
     return count;
 }
@@ -120,11 +117,25 @@ std::string joined(const std::vector<std::string> &items, const std::string &las
     return text;
 }
 
-bool calls(const Level &level, const std::string &callee)
+// Whether a declaration as the compiler writes it ("int f2()") is that of a function.
+bool declares(const std::string &declaration, const Function &function)
+{
+    const std::string &name = function.name;
+    if (declaration.ends_with(name)) {
+        const std::size_t before = declaration.size() - name.size();
+        return before == 0 || std::string(" *&").find(declaration[before - 1]) != std::string::npos;
+    }
+    // An unmangled name (main, a C function) has no parameter list of its own.
+    const std::string bare = withoutParameters(declaration);
+    return name.find('(') == std::string::npos &&
+           (bare == name || bare.ends_with(" " + name) || bare.ends_with("*" + name));
+}
+
+bool calls(const Level &level, const std::string &symbol)
 {
     for (const Function &function : level.functions) {
         for (const Instruction &insn : function.code) {
-            if (insn.callee == callee) {
+            if ((insn.flow == Flow::call || insn.flow == Flow::tailCall) && insn.callee == symbol) {
                 return true;
             }
         }
@@ -132,12 +143,14 @@ bool calls(const Level &level, const std::string &callee)
     return false;
 }
 
-// "f1, f2 and printf x2", the callees of a level in the order first called.
+// "f1(), f2() and printf x2 (1 of them a tail call)", the callees of a level in the order
+// first called.
 std::string callList(const Level &level)
 {
+    const Tally all = whole(level);
     std::vector<std::string> order;
     std::map<std::string, int> counts;
-    for (const std::string &callee : whole(level).calls) {
+    for (const std::string &callee : all.calls) {
         if (counts[callee]++ == 0) {
             order.push_back(callee);
         }
@@ -147,7 +160,17 @@ std::string callList(const Level &level)
         items.push_back(counts[callee] > 1 ? callee + " x" + std::to_string(counts[callee])
                                            : callee);
     }
-    return items.empty() ? "none" : joined(items);
+    if (items.empty()) {
+        return "none";
+    }
+    std::string text = joined(items);
+    if (all.tailCalls > 0) {
+        text += all.tailCalls == 1 && all.calls.size() == 1
+                    ? " (a tail call)"
+                    : " (" + std::to_string(all.tailCalls) + " of them " +
+                          (all.tailCalls == 1 ? "a tail call" : "tail calls") + ")";
+    }
+    return text;
 }
 
 std::string arithmetic(const Tally &t)
@@ -168,58 +191,98 @@ std::string arithmetic(const Tally &t)
     return items.empty() ? "none" : joined(items);
 }
 
-std::string loopsOf(const Level &level)
+std::string loopsOf(const Level &level, std::set<int> &lines)
 {
     std::vector<std::string> items;
     for (const Function &function : level.functions) {
-        for (const auto &[low, high] : loopLines(function)) {
-            items.push_back(function.name + " (line" +
-                            (low == high
-                                 ? " " + std::to_string(low)
-                                 : "s " + std::to_string(low) + "-" + std::to_string(high)) +
-                            ")");
+        for (const Loop &loop : function.loops) {
+            items.push_back(function.name +
+                            (loop.lines.empty()
+                                 ? " (no line of this source)"
+                                 : " (line" + std::string(loop.lines.size() == 1 ? "" : "s") + " " +
+                                       lineRanges(loop.lines) + ")"));
+            lines.insert(loop.lines.begin(), loop.lines.end());
         }
     }
     return items.empty() ? "none" : joined(items);
 }
 
-// How often the instructions of a level read and write a global: x86 instructions name it
-// in their memory operand; an ARM instruction names it by loading its address.
-std::string globalUse(const Level &level, const std::string &name, bool arm)
+// How many instructions of a level read, write or only take the address of a variable:
+// "2 instructions read it and 1 writes it", with those in functions the file never calls
+// counted apart (their code may never run).
+std::string variableUse(const Level &level, const std::string &symbol, std::set<int> &lines)
 {
-    int reads = 0, writes = 0, named = 0;
+    int reads = 0, writes = 0, addresses = 0, uncalled = 0;
+    std::set<std::string> uncalledIn;
     for (const Function &function : level.functions) {
         for (const Instruction &insn : function.code) {
-            if (std::find(insn.globals.begin(), insn.globals.end(), name) == insn.globals.end()) {
-                continue;
+            for (const VariableUse &use : insn.variables) {
+                if (use.symbol != symbol) {
+                    continue;
+                }
+                reads += use.reads ? 1 : 0;
+                writes += use.writes ? 1 : 0;
+                addresses += use.reads || use.writes ? 0 : 1;
+                if (insn.line != 0) {
+                    lines.insert(insn.line);
+                }
+                if (!function.calledHere && function.symbol != "main") {
+                    ++uncalled;
+                    uncalledIn.insert(function.name);
+                }
             }
-            ++named;
-            reads += insn.readsMemory ? 1 : 0;
-            writes += insn.writesMemory ? 1 : 0;
         }
     }
-    if (arm) {
-        return named == 0 ? "not named by any instruction"
-                          : "named by " + plural(named, "instruction");
+    std::vector<std::string> parts;
+    if (reads > 0) {
+        parts.push_back(plural(reads, "instruction") + (reads == 1 ? " reads it" : " read it"));
     }
-    if (reads == 0 && writes == 0) {
-        return named == 0 ? "not touched" : "only its address taken";
+    if (writes > 0) {
+        parts.push_back((parts.empty() ? plural(writes, "instruction") : std::to_string(writes)) +
+                        (writes == 1 ? " writes it" : " write it"));
     }
-    return plural(reads, "read") + " and " + plural(writes, "write");
+    if (addresses > 0) {
+        parts.push_back(
+            (parts.empty() ? plural(addresses, "instruction") : std::to_string(addresses)) +
+            (addresses == 1 ? " takes its address" : " take its address"));
+    }
+    if (parts.empty()) {
+        return "no instruction names it";
+    }
+    std::string text = joined(parts);
+    if (uncalled > 0) {
+        text += " (" + std::to_string(uncalled) + " of them in " +
+                joined(std::vector<std::string>(uncalledIn.begin(), uncalledIn.end())) +
+                ", which this file never calls)";
+    }
+    return text;
 }
 
 } // namespace
 
-std::vector<std::string> summarize(const Target &target)
+std::string lineRanges(const std::set<int> &lines)
 {
-    std::vector<std::string> sentences;
+    std::vector<std::string> items;
+    for (auto it = lines.begin(); it != lines.end();) {
+        int low = *it, high = low;
+        for (++it; it != lines.end() && *it == high + 1; ++it) {
+            high = *it;
+        }
+        items.push_back(low == high ? std::to_string(low)
+                                    : std::to_string(low) + "-" + std::to_string(high));
+    }
+    return joined(items);
+}
+
+std::vector<Sentence> summarize(const Target &target)
+{
+    std::vector<Sentence> sentences;
     const Level *o0 = findNamed(target.levels, "-O0");
     const Level *o2 = findNamed(target.levels, "-O2");
     const Level *os = findNamed(target.levels, "-Os");
     if (o0 == nullptr || o2 == nullptr) {
         return sentences;
     }
-    const bool arm = target.name == "arm";
 
     std::string size = "Code size: " + std::to_string(codeBytes(*o0)) + " bytes in " +
                        plural(int(o0->functions.size()), "function") + " at -O0, " +
@@ -229,65 +292,102 @@ std::vector<std::string> summarize(const Target &target)
         size += ", " + std::to_string(codeBytes(*os)) + " bytes in " +
                 std::to_string(os->functions.size()) + " at -Os";
     }
-    sentences.push_back(size + ".");
+    sentences.push_back({size + ".", {}});
 
+    auto linesOf = [](const Function &function) {
+        std::set<int> lines;
+        for (const Instruction &insn : function.code) {
+            if (insn.line != 0) {
+                lines.insert(insn.line);
+            }
+        }
+        return lines;
+    };
     const auto inlined = inlinings(*o2);
     for (const Function &function : o0->functions) {
         std::vector<std::string> into;
         for (const auto &[callee, caller] : inlined) {
-            if (callee == function.name &&
-                std::find(into.begin(), into.end(), caller) == into.end()) {
-                into.push_back(caller);
+            if (!declares(callee, function)) {
+                continue;
+            }
+            std::string name = caller;
+            for (const Function &f : o0->functions) {
+                if (declares(caller, f)) {
+                    name = f.name;
+                }
+            }
+            if (std::find(into.begin(), into.end(), name) == into.end()) {
+                into.push_back(name);
             }
         }
         const std::string reported =
             into.empty() ? "" : " The compiler reports inlining it into " + joined(into) + ".";
-        if (findNamed(o2->functions, function.name) == nullptr) {
-            sentences.push_back(function.name + " is gone at -O2." + reported);
-        } else if (calls(*o0, function.name) && !calls(*o2, function.name)) {
-            sentences.push_back(function.name + " is still defined at -O2 but no longer called." +
-                                reported);
+        const Function *kept = nullptr;
+        for (const Function &f : o2->functions) {
+            kept = f.symbol == function.symbol ? &f : kept;
+        }
+        if (kept == nullptr) {
+            sentences.push_back({function.name + " is gone at -O2." + reported, linesOf(function)});
+        } else if (calls(*o0, function.symbol) && !calls(*o2, function.symbol)) {
+            sentences.push_back(
+                {function.name + " is still defined at -O2 but no longer called." + reported,
+                 linesOf(function)});
         } else if (!into.empty()) {
-            sentences.push_back(function.name + ":" + reported);
+            sentences.push_back({function.name + ":" + reported, linesOf(function)});
         }
     }
 
+    bool anyVariable = false;
     for (const Variable &variable : o0->variables) {
-        const Variable *kept = findNamed(o2->variables, variable.name);
+        const Variable *kept = nullptr;
+        for (const Variable &v : o2->variables) {
+            kept = v.symbol == variable.symbol ? &v : kept;
+        }
         const std::string who =
             variable.name + (variable.global ? " (visible to other files)" : " (this file only)");
+        Sentence sentence;
+        const std::string before = variableUse(*o0, variable.symbol, sentence.lines);
         if (kept == nullptr) {
-            sentences.push_back(who + ": " + globalUse(*o0, variable.name, arm) +
-                                " at -O0; gone at -O2 (no longer defined).");
+            sentence.text = who + ": " + before + " at -O0; gone at -O2 (no longer defined).";
         } else {
-            const std::string before = globalUse(*o0, variable.name, arm);
-            const std::string after = globalUse(*o2, variable.name, arm);
-            sentences.push_back(who + ": " +
-                                (before == after ? before + " at -O0 and at -O2."
-                                                 : before + " at -O0, " + after + " at -O2."));
+            const std::string after = variableUse(*o2, variable.symbol, sentence.lines);
+            sentence.text = who + ": " +
+                            (before == after ? before + " at -O0 and at -O2."
+                                             : before + " at -O0; " + after + " at -O2.");
         }
+        sentences.push_back(sentence);
+        anyVariable = true;
+    }
+    if (anyVariable) {
+        sentences.push_back({"Instructions are counted where they stand in the code; a loop may "
+                             "run one many times.",
+                             {}});
     }
 
-    std::string loops = "Loops: " + loopsOf(*o0) + " at -O0; " + loopsOf(*o2) + " at -O2";
+    Sentence loops;
+    loops.text =
+        "Loops: " + loopsOf(*o0, loops.lines) + " at -O0; " + loopsOf(*o2, loops.lines) + " at -O2";
     if (os != nullptr) {
-        loops += "; " + loopsOf(*os) + " at -Os";
+        loops.text += "; " + loopsOf(*os, loops.lines) + " at -Os";
     }
-    sentences.push_back(loops + ".");
+    loops.text += ".";
+    sentences.push_back(loops);
 
     std::string work = "Divides, multiplies, shifts and masks: " + arithmetic(whole(*o0)) +
                        " at -O0; " + arithmetic(whole(*o2)) + " at -O2";
     if (os != nullptr) {
         work += "; " + arithmetic(whole(*os)) + " at -Os";
     }
-    sentences.push_back(work + ".");
+    sentences.push_back({work + ".", {}});
     const std::map<int, Tally> lines0 = byLine(*o0), lines2 = byLine(*o2);
     for (const auto &[line, tally] : lines0) {
         auto after = lines2.find(line);
         if (line != 0 && tally.divides > 0 && after != lines2.end() && after->second.divides == 0) {
             const std::string instead = arithmetic(after->second);
             sentences.push_back(
-                "Line " + std::to_string(line) + " divides at -O0; at -O2 it has no divide" +
-                (instead == "none" ? ", multiply, shift or mask." : " (" + instead + ")."));
+                {"Line " + std::to_string(line) + " divides at -O0; at -O2 it has no divide" +
+                     (instead == "none" ? ", multiply, shift or mask." : " (" + instead + ")."),
+                 {line}});
         }
     }
 
@@ -295,18 +395,57 @@ std::vector<std::string> summarize(const Target &target)
     if (os != nullptr) {
         called += "; " + callList(*os) + " at -Os";
     }
-    sentences.push_back(called + ".");
+    sentences.push_back({called + ".", {}});
 
-    std::vector<std::string> removed;
+    std::set<int> removed;
     for (const auto &[line, tally] : lines0) {
         if (line != 0 && !lines2.contains(line)) {
-            removed.push_back(std::to_string(line));
+            removed.insert(line);
         }
     }
-    sentences.push_back(removed.empty()
-                            ? "Every line with code at -O0 has code at -O2."
-                            : "Lines with code at -O0 and none at -O2: " + joined(removed) + ".");
+    std::vector<std::string> removedText;
+    for (int line : removed) {
+        removedText.push_back(std::to_string(line));
+    }
+    sentences.push_back(
+        {removed.empty() ? "Every line with code at -O0 has code at -O2."
+                         : "Lines with code at -O0 and none at -O2: " + joined(removedText) + ".",
+         removed});
     return sentences;
+}
+
+std::string lineFacts(const Tally &t)
+{
+    std::string text = plural(t.instructions, "instruction");
+    if (t.reads > 0 || t.writes > 0) {
+        std::vector<std::string> parts;
+        if (t.reads > 0) {
+            parts.push_back(std::to_string(t.reads) + (t.reads == 1 ? " reads" : " read") +
+                            " memory");
+        }
+        if (t.writes > 0) {
+            parts.push_back(std::to_string(t.writes) + (t.writes == 1 ? " writes" : " write") +
+                            (t.reads > 0 ? " it" : " memory"));
+        }
+        text += ": " + joined(parts);
+    }
+    auto list = [](const auto &items) {
+        std::string joinedItems;
+        for (const std::string &item : items) {
+            joinedItems += (joinedItems.empty() ? "" : ", ") + item;
+        }
+        return joinedItems;
+    };
+    if (!t.variables.empty()) {
+        text += "; variables " + list(t.variables);
+    }
+    if (!t.locals.empty()) {
+        text += "; locals " + list(t.locals);
+    }
+    if (!t.calls.empty()) {
+        text += "; calls " + list(t.calls);
+    }
+    return text;
 }
 
 } // namespace explorer
