@@ -2,6 +2,7 @@
 // mouse click on a source line, an instruction or a target button does to it.
 #include "browser.h"
 #include "html.h"
+#include "summary.h"
 #include "run_process.h"
 
 #include <gtest/gtest.h>
@@ -266,6 +267,30 @@ TEST(PageMarkup, OneTargetHasNoSwitch)
     const std::string html = explorer::renderPage(one);
     EXPECT_EQ(html.find("<button"), std::string::npos);
     EXPECT_EQ(html.find("data-target=\"arm\""), std::string::npos);
+}
+
+// The page says what the terminal says: the summary of each target with its sentences
+// linked to their lines, what each level made of a line, and what the compiler did not do.
+TEST(PageMarkup, CarriesTheSummaryLineFactsAndMissedOptimisations)
+{
+    Exploration e = fake();
+    e.targets[0].levels[1].remarks.push_back(
+        {4, 3, true, "inline", "main", "not inlinable: main -> printf, body not available"});
+    const std::string html = explorer::renderPage(e);
+    for (const Target &target : e.targets) {
+        for (const explorer::Sentence &sentence : explorer::summarize(target)) {
+            EXPECT_NE(html.find(">" + explorer::escapeHtml(sentence.text) + "</li>"),
+                      std::string::npos)
+                << sentence.text;
+        }
+    }
+    EXPECT_NE(html.find("data-lines=\"2\">twice&lt;int&gt; is gone at -O2."), std::string::npos)
+        << "no linked sentence";
+    EXPECT_NE(html.find("<div class=\"facts t0\" data-line=\"4\"><span class=\"lvl\">-O0</span> "
+                        "3 instructions"),
+              std::string::npos);
+    EXPECT_NE(html.find("remark t0 missed"), std::string::npos);
+    EXPECT_NE(html.find("not inlinable: main -&gt; printf"), std::string::npos);
 }
 
 // The page opt_explorer writes for each demo on its targets, all in one browser (a

@@ -1,17 +1,22 @@
-// Runs the target's compiler with the same instruction-set flags as the project's own
-// builds for that target (the toolchain files' flags, compiled in) and reads the result.
+// Runs the target's compiler (its C compiler for a .c file) with the same instruction-set
+// flags as the project's own builds for that target (the toolchain files' flags, compiled
+// in) and reads the object and the compiler's own record of its optimisations.
 #include "compile.h"
 
 #include "object.h"
 
 #include <fcntl.h>
+#include <nlohmann/json.hpp>
+#include <zlib.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
-#include <regex>
+#include <map>
+#include <set>
+#include <tuple>
 #include <sstream>
 
 extern char **environ;
@@ -79,19 +84,108 @@ int runLogged(const std::vector<std::string> &args, const std::string &logPath)
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-// The "optimized:" remarks of -fopt-info for the source itself, by line.
-std::vector<Remark> readRemarks(const std::string &path, const std::string &sourcePath)
+// The text of a record's message: its strings, and the names, expressions and statements
+// it refers to, in order.
+std::string messageText(const nlohmann::json &message)
 {
-    static const std::regex remark(R"(^(.*):([0-9]+):([0-9]+): optimized: +(.*)$)");
-    std::vector<Remark> remarks;
-    std::istringstream in(readAll(path));
-    for (std::string line; std::getline(in, line);) {
-        std::smatch m;
-        if (std::regex_match(line, m, remark) && m[1] == sourcePath) {
-            remarks.push_back({std::stoi(m[2]), std::stoi(m[3]), false, "", "", m[4]});
+    std::string text;
+    for (const nlohmann::json &part : message) {
+        if (part.is_string()) {
+            text += part.get<std::string>();
+        } else if (part.is_object()) {
+            for (const char *key : {"symtab_node", "expr", "stmt"}) {
+                if (part.contains(key) && part[key].is_string()) {
+                    text += part[key].get<std::string>();
+                }
+            }
         }
     }
+    // One line, without the blanks the compiler pads it with.
+    std::string line;
+    for (char c : text) {
+        if (c == '\n' || c == '\t') {
+            c = ' ';
+        }
+        if (c != ' ' || (!line.empty() && line.back() != ' ')) {
+            line += c;
+        }
+    }
+    while (!line.empty() && line.back() == ' ') {
+        line.pop_back();
+    }
+    return line;
+}
+
+std::string gunzip(const std::string &path)
+{
+    gzFile file = gzopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        return "";
+    }
+    std::string text;
+    char buffer[65536];
+    for (int n; (n = gzread(file, buffer, sizeof buffer)) > 0;) {
+        text.append(buffer, std::size_t(n));
+    }
+    gzclose(file);
+    return text;
+}
+
+// The compiler's record of what it did ("success") and tried but did not do ("failure"),
+// for the source itself: [header, passes, records], each record with its kind, location,
+// pass and message. Notes on what it merely considered are left out.
+std::vector<Remark> readRecord(const std::string &path, const std::string &sourcePath)
+{
+    const nlohmann::json record = nlohmann::json::parse(gunzip(path), nullptr, false);
+    if (!record.is_array() || record.size() < 3 || !record[2].is_array()) {
+        throw std::runtime_error(path + ": the compiler's optimisation record cannot be read");
+    }
+    std::map<std::string, std::string> passes;
+    if (record[1].is_array()) {
+        for (const nlohmann::json &pass : record[1]) {
+            if (pass.contains("id") && pass.contains("name")) {
+                passes[pass["id"].get<std::string>()] = pass["name"].get<std::string>();
+            }
+        }
+    }
+    std::vector<Remark> remarks;
+    std::set<std::tuple<int, bool, std::string>> seen;
+    for (const nlohmann::json &entry : record[2]) {
+        const std::string kind = entry.value("kind", "");
+        if ((kind != "success" && kind != "failure") || !entry.contains("location")) {
+            continue;
+        }
+        const nlohmann::json &location = entry["location"];
+        std::error_code error;
+        if (!std::filesystem::equivalent(location.value("file", ""), sourcePath, error)) {
+            continue;
+        }
+        Remark remark;
+        remark.line = location.value("line", 0);
+        remark.column = location.value("column", 0);
+        remark.missed = kind == "failure";
+        remark.pass = passes[entry.value("pass", "")];
+        remark.function = entry.value("function", "");
+        remark.text = messageText(entry.value("message", nlohmann::json::array()));
+        // The same message for the same line comes once (a loop is tried for each size).
+        if (!remark.text.empty() && seen.emplace(remark.line, remark.missed, remark.text).second) {
+            remarks.push_back(remark);
+        }
+    }
+    std::stable_sort(remarks.begin(), remarks.end(),
+                     [](const Remark &a, const Remark &b) { return a.line < b.line; });
     return remarks;
+}
+
+bool isC(const std::string &sourcePath)
+{
+    return std::filesystem::path(sourcePath).extension() == ".c";
+}
+
+// The C compiler beside a C++ one: "arm-linux-gnueabi-g++" -> "arm-linux-gnueabi-gcc".
+std::string cCompiler(const std::string &cxx)
+{
+    return cxx.ends_with("g++") ? cxx.substr(0, cxx.size() - 3) + "gcc" : cxx;
 }
 
 } // namespace
@@ -114,26 +208,34 @@ void compileAndRead(const std::string &sourcePath, const std::string &target, Le
     if (toolchain == nullptr) {
         throw std::runtime_error("unknown target '" + target + "' (x86-64, arm or i386)");
     }
-    const std::string base = folder + "/" + target + level.name;
-    const std::string object = base + ".o", remarks = base + ".remarks", log = base + ".log";
+    const std::string stem = target + level.name;
+    const std::string base = folder + "/" + stem;
+    const std::string object = base + ".o", record = base + ".opt-record.json.gz",
+                      log = base + ".log";
     // The call frame information goes to .debug_frame, which elfutils relocates in an
-    // object file (it does not relocate .eh_frame); the instructions stay the same.
-    std::vector<std::string> args = {toolchain->compiler, "-std=c++20", "-fno-exceptions",
-                                     "-fno-asynchronous-unwind-tables"};
+    // object file (it does not relocate .eh_frame); the instructions stay the same. A C
+    // source is compiled as C.
+    std::vector<std::string> args;
+    if (isC(sourcePath)) {
+        args = {cCompiler(toolchain->compiler), "-std=c17"};
+    } else {
+        args = {toolchain->compiler, "-std=c++20", "-fno-exceptions"};
+    }
+    args.push_back("-fno-asynchronous-unwind-tables");
     for (const std::string &flag : words(toolchain->flags)) {
         args.push_back(flag);
     }
     for (const std::string &dir : includeDirs) {
         args.push_back("-I" + dir);
     }
-    args.insert(args.end(), {"-g", level.name, "-fopt-info-optimized=" + remarks, "-c", sourcePath,
-                             "-o", object});
-    // The compiler adds its remarks to the end of an existing file: start from none.
-    std::filesystem::remove(remarks);
+    // The record is named after -dumpbase, beside the object.
+    args.insert(args.end(), {"-g", level.name, "-fsave-optimization-record", "-dumpbase", stem,
+                             "-c", sourcePath, "-o", object});
+    std::filesystem::remove(record);
     if (runLogged(args, log) != 0) {
         throw CompileError(readAll(log));
     }
-    level.remarks = readRemarks(remarks, sourcePath);
+    level.remarks = readRecord(record, sourcePath);
     readObject(object, target, sourcePath, level);
 }
 

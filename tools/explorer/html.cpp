@@ -3,8 +3,11 @@
 // data-index), so everything the page knows is in the HTML itself.
 #include "html.h"
 
+#include "summary.h"
+
 #include <cstddef>
 #include <cstdio>
+#include <map>
 #include <set>
 
 namespace explorer
@@ -69,6 +72,21 @@ h3.fn .size, h3.fn .scope { font-weight: normal; color: #667085; }
   background: #fff5d1; border-left: 3px solid #e0b000;
 }
 .remark .lvl { margin-right: .7em; font-weight: bold; }
+.remark.missed { color: #5b2a2a; background: #fbe9e7; border-left-color: #c75b4a; }
+.facts {
+  display: none; margin: 0 .7em .15em calc(3ch + 1.6em); font-size: .85em; color: #4a5466;
+  white-space: pre-wrap;
+}
+.facts .lvl { display: inline-block; min-width: 4ch; font-weight: bold; }
+.summary {
+  display: none; max-height: 28vh; overflow: auto; padding: .3em 1em .4em;
+  background: #f7f8fa; border-bottom: 1px solid #d8dbe2;
+}
+.summary h2 { margin: .2em 0; font-size: 1em; }
+.summary ul { margin: 0; padding-left: 1.4em; }
+.summary li { white-space: normal; }
+.summary li.linked { cursor: pointer; text-decoration: underline dotted #8a909b; }
+.summary li.linked:hover { background: #e3e6eb; }
 )";
 
 const char *const script = R"(
@@ -79,11 +97,14 @@ const char *const script = R"(
   }
   // Gives the class to the source line and to every instruction made from it.
   function mark(name, line) {
+    markAll(name, line > 0 ? [line] : []);
+  }
+  function markAll(name, lines) {
     all('.' + name).forEach(function (e) { e.classList.remove(name); });
-    if (line > 0) {
+    lines.forEach(function (line) {
       all('.src[data-line="' + line + '"], .insn[data-line="' + line + '"]')
         .forEach(function (e) { e.classList.add(name); });
-    }
+    });
   }
   // Scrolls every shown column but the one clicked to the first selected row in it.
   function reveal(except) {
@@ -119,6 +140,15 @@ const char *const script = R"(
     var button = event.target.closest && event.target.closest('button.target');
     if (button) {
       show(button.dataset.index);
+      return;
+    }
+    // A sentence of the summary selects every line it is about.
+    var said = event.target.closest && event.target.closest('li[data-lines]');
+    if (said) {
+      var lines = said.dataset.lines.split(' ').map(Number);
+      markAll('selected', lines);
+      history.replaceState(null, '', '#L' + lines[0]);
+      reveal(null);
       return;
     }
     var hit = row(event.target);
@@ -178,6 +208,8 @@ std::string styles(std::size_t targets)
         out += shown + " .src" + code + " { background: hsl(var(--h) 80% 91%); }\n";
         out += shown + " .src" + code + ".selected { background: hsl(var(--h) 80% 80%); }\n";
         out += shown + " .remark.t" + std::to_string(t) + " { display: block; }\n";
+        out += shown + " .facts.t" + std::to_string(t) + " { display: block; }\n";
+        out += shown + " .summary.t" + std::to_string(t) + " { display: block; }\n";
     }
     return out;
 }
@@ -185,17 +217,26 @@ std::string styles(std::size_t targets)
 void renderRemark(std::string &out, const Remark &remark, const Level &level, const Target &target,
                   std::size_t index)
 {
-    out += "<div class=\"remark t" + std::to_string(index) + "\"";
+    out +=
+        "<div class=\"remark t" + std::to_string(index) + (remark.missed ? " missed" : "") + "\"";
     placeAttributes(out, remark.line, level, target);
-    out += "><span class=\"lvl\">" + escapeHtml(level.name) + "</span>";
+    out += "><span class=\"lvl\">" + escapeHtml(level.name) + (remark.missed ? " not done" : "") +
+           "</span>";
     out += escapeHtml(remark.text) + "</div>\n";
 }
 
 void renderSource(std::string &out, const Exploration &exploration)
 {
     const int count = static_cast<int>(exploration.sourceLines.size());
-    // Which targets have instructions from each line, for the colouring.
+    // Which targets have instructions from each line, for the colouring, and what each
+    // level's instructions of a line add up to.
     std::vector<std::set<std::size_t>> code(exploration.sourceLines.size() + 1);
+    std::vector<std::vector<std::map<int, Tally>>> tallies(exploration.targets.size());
+    for (std::size_t t = 0; t < exploration.targets.size(); ++t) {
+        for (const Level &level : exploration.targets[t].levels) {
+            tallies[t].push_back(byLine(level));
+        }
+    }
     for (std::size_t t = 0; t < exploration.targets.size(); ++t) {
         for (const Level &level : exploration.targets[t].levels) {
             for (const Function &function : level.functions) {
@@ -233,6 +274,19 @@ void renderSource(std::string &out, const Exploration &exploration)
         attribute(out, "data-line", std::to_string(line));
         out += "><span class=\"no\">" + std::to_string(line) + "</span><span class=\"text\">" +
                escapeHtml(exploration.sourceLines[line - 1]) + "</span></div>\n";
+        // What each level of each target made of the line, as the terminal says it.
+        for (std::size_t t : code[line]) {
+            out += "<div class=\"facts t" + std::to_string(t) + "\"";
+            attribute(out, "data-line", std::to_string(line));
+            out += ">";
+            for (std::size_t l = 0; l < tallies[t].size(); ++l) {
+                auto it = tallies[t][l].find(line);
+                out += std::string(l == 0 ? "" : "\n") + "<span class=\"lvl\">" +
+                       escapeHtml(exploration.targets[t].levels[l].name) + "</span> " +
+                       escapeHtml(it == tallies[t][l].end() ? "no code" : lineFacts(it->second));
+            }
+            out += "</div>\n";
+        }
         remarksAt([&](int at) { return at == line; });
     }
     out += "</section>\n";
@@ -313,6 +367,29 @@ void renderLevel(std::string &out, const Target &target, std::size_t index, cons
     out += "</section>\n";
 }
 
+// The summary of each target, shown with its target: a sentence about lines selects them.
+void renderSummaries(std::string &out, const std::vector<Target> &targets)
+{
+    for (std::size_t t = 0; t < targets.size(); ++t) {
+        out += "<section class=\"summary t" + std::to_string(t) + "\"";
+        attribute(out, "data-target", targets[t].name);
+        out += ">\n<h2>Summary <small>" + escapeHtml(targets[t].name) + "</small></h2>\n<ul>\n";
+        for (const Sentence &sentence : summarize(targets[t])) {
+            out += "<li";
+            if (!sentence.lines.empty()) {
+                std::string lines;
+                for (int line : sentence.lines) {
+                    lines += (lines.empty() ? "" : " ") + std::to_string(line);
+                }
+                out += " class=\"linked\"";
+                attribute(out, "data-lines", lines);
+            }
+            out += ">" + escapeHtml(sentence.text) + "</li>\n";
+        }
+        out += "</ul>\n</section>\n";
+    }
+}
+
 } // namespace
 
 std::string escapeHtml(const std::string &text)
@@ -366,7 +443,9 @@ std::string renderPage(const Exploration &exploration)
         out += "<span class=\"path\">" + escapeHtml(targets[0].name) + "</span>\n";
     }
     out += "<span class=\"hint\">click a line or an instruction to follow it</span>\n";
-    out += "</header>\n<main>\n";
+    out += "</header>\n";
+    renderSummaries(out, targets);
+    out += "<main>\n";
 
     // The first level of every target left of the source, the others right of it; only the
     // shown target's columns are visible.

@@ -15,11 +15,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
+#include <stdexcept>
 
 namespace
 {
@@ -34,14 +36,24 @@ struct Options {
     bool code = false;
 };
 
+// A command line the explorer cannot follow. Reported as the front door's command, which is
+// how people run it.
+struct UsageError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
 [[noreturn]] void usage(const std::string &problem)
 {
+    throw UsageError(problem);
+}
+
+void printUsage(const std::string &problem)
+{
     std::cerr
-        << "opt_explorer: " << problem << "\n"
-        << "usage: opt_explorer SOURCE [--name TITLE] [--target x86-64|arm|i386]... [-I DIR]...\n"
-        << "                    [--scratch DIR] [--width N] [--asm] [--facts] [--html FILE]\n"
-        << "       opt_explorer --overview TITLE:SOURCE:TARGET[,TARGET]... [-I DIR]...\n";
-    std::exit(2);
+        << "labs opt: " << problem << "\n"
+        << "usage: ./labs opt NAME|FILE.cpp|FILE.c [--target x86-64|arm|i386]... [--width N]\n"
+        << "                  [--asm] [--facts] [--html FILE]\n"
+        << "       ./labs opt --all\n";
 }
 
 int terminalWidth()
@@ -68,7 +80,7 @@ std::vector<std::string> split(const std::string &text, char separator)
 
 Exploration explore(const std::string &source, const std::string &title,
                     const std::vector<std::string> &targets, const Options &options,
-                    const std::string &scratch)
+                    const std::string &scratch, const std::vector<const char *> &levels)
 {
     Exploration exploration;
     exploration.title = title;
@@ -84,7 +96,7 @@ Exploration explore(const std::string &source, const std::string &title,
         Target target{name, {}};
         const std::string folder = scratch + "/" + title;
         std::filesystem::create_directories(folder);
-        for (const char *levelName : {"-O0", "-O2", "-Os"}) {
+        for (const char *levelName : levels) {
             Level level;
             level.name = levelName;
             compileAndRead(exploration.sourcePath, name, level, folder, options.includes);
@@ -120,7 +132,14 @@ Options parse(int argc, char **argv)
         } else if (arg == "--scratch") {
             options.scratch = value();
         } else if (arg == "--width") {
-            options.width = std::atoi(value().c_str());
+            const std::string text = value();
+            int width = 0;
+            const auto [end, error] =
+                std::from_chars(text.data(), text.data() + text.size(), width);
+            if (error != std::errc() || end != text.data() + text.size() || width <= 0) {
+                usage("--width takes a number of columns, not '" + text + "'");
+            }
+            options.width = width;
         } else if (arg == "--html") {
             options.html = value();
         } else if (arg == "--asm") {
@@ -144,14 +163,20 @@ Options parse(int argc, char **argv)
 
 int main(int argc, char **argv)
 {
-    const Options options = parse(argc, argv);
+    Options options;
+    try {
+        options = parse(argc, argv);
+    } catch (const UsageError &error) {
+        printUsage(error.what());
+        return 2;
+    }
     std::string scratch = options.scratch;
     bool temporary = false;
     if (scratch.empty()) {
         std::string pattern =
             (std::filesystem::temp_directory_path() / "opt-explorer.XXXXXX").string();
         if (mkdtemp(pattern.data()) == nullptr) {
-            std::cerr << "opt_explorer: cannot make a scratch folder\n";
+            std::cerr << "labs opt: cannot make a scratch folder\n";
             return 1;
         }
         scratch = pattern;
@@ -166,7 +191,9 @@ int main(int argc, char **argv)
                 if (parts.size() != 3) {
                     usage("--overview takes TITLE:SOURCE:TARGET[,TARGET]");
                 }
-                all.push_back(explore(parts[1], parts[0], split(parts[2], ','), options, scratch));
+                // The table compares -O0 with -O2 only.
+                all.push_back(explore(parts[1], parts[0], split(parts[2], ','), options, scratch,
+                                      {"-O0", "-O2"}));
             }
             std::cout << overviewTable(all);
         } else {
@@ -179,7 +206,8 @@ int main(int argc, char **argv)
                                           : options.titles[0];
             const std::vector<std::string> targets =
                 options.targets.empty() ? std::vector<std::string>{"x86-64"} : options.targets;
-            const Exploration exploration = explore(source, title, targets, options, scratch);
+            const Exploration exploration =
+                explore(source, title, targets, options, scratch, {"-O0", "-O2", "-Os"});
             if (!options.html.empty()) {
                 std::ofstream page(options.html);
                 page << renderPage(exploration);
@@ -193,11 +221,14 @@ int main(int argc, char **argv)
                     exploration, options.width > 0 ? options.width : terminalWidth(), options.code);
             }
         }
+    } catch (const UsageError &error) {
+        printUsage(error.what());
+        status = 2;
     } catch (const CompileError &error) {
-        std::cerr << "opt_explorer: the compiler refused the source:\n" << error.what();
+        std::cerr << "labs opt: the compiler refused the source:\n" << error.what();
         status = 1;
     } catch (const std::exception &error) {
-        std::cerr << "opt_explorer: " << error.what() << "\n";
+        std::cerr << "labs opt: " << error.what() << "\n";
         status = 1;
     }
     if (temporary) {
