@@ -5,6 +5,7 @@
 
 #include <capstone/capstone.h>
 
+#include <cstring>
 #include <map>
 #include <mutex>
 #include <regex>
@@ -218,9 +219,13 @@ void decodeX86(csh handle, const cs_insn &insn, Decoded &out)
     if (x86.encoding.imm_size > 0) {
         out.immediateAt = x86.encoding.imm_offset;
     }
-    if (insn.id == X86_INS_NOP) {
-        return; // a multi-byte nop names memory it never touches
+    const std::string name = insn.mnemonic;
+    if (insn.id == X86_INS_NOP || name.starts_with("prefetch")) {
+        return; // names memory it never reads or writes
     }
+    // x87 stores write their memory operand (whatever the decoder's access flags say).
+    const bool x87Store = name.starts_with("fst") || name.starts_with("fist") ||
+                          name.starts_with("fbstp") || name.starts_with("fnst");
     for (int i = 0; i < x86.op_count; ++i) {
         const cs_x86_op &op = x86.operands[i];
         if (op.type != X86_OP_MEM) {
@@ -231,8 +236,8 @@ void decodeX86(csh handle, const cs_insn &insn, Decoded &out)
         m.index = regName(handle, op.mem.index, false);
         m.scale = op.mem.scale;
         m.displacement = op.mem.disp;
-        m.reads = !out.takesAddress && (op.access & CS_AC_READ) != 0;
-        m.writes = !out.takesAddress && (op.access & CS_AC_WRITE) != 0;
+        m.reads = !out.takesAddress && !x87Store && (op.access & CS_AC_READ) != 0;
+        m.writes = !out.takesAddress && (x87Store || (op.access & CS_AC_WRITE) != 0);
         if (x86.encoding.disp_size > 0) {
             m.displacementAt = x86.encoding.disp_offset;
         }
@@ -327,10 +332,12 @@ void decodeArm(csh handle, const cs_insn &insn, const std::string &name, Decoded
         out.addsPc = true;
         out.pcAddend = regName(handle, arm.operands[2].reg, true);
     }
-    // An operand shifted on the way in (add r3, r3, r2, lsl #30) is a shift as well.
+    // A register operand shifted on the way in (add r3, r3, r2, lsl #30) is a shift as well;
+    // a scaled index of a load or store only forms its address.
     if (out.work == Work::other) {
         for (int i = 0; i < arm.op_count; ++i) {
-            if (arm.operands[i].shift.type != ARM_SFT_INVALID && arm.operands[i].shift.value != 0) {
+            if (arm.operands[i].type == ARM_OP_REG &&
+                arm.operands[i].shift.type != ARM_SFT_INVALID && arm.operands[i].shift.value != 0) {
                 out.work = Work::shift;
             }
         }
@@ -339,8 +346,8 @@ void decodeArm(csh handle, const cs_insn &insn, const std::string &name, Decoded
 
 } // namespace
 
-std::vector<Decoded> Decoder::decode(const std::uint8_t *bytes, std::uint64_t from,
-                                     std::uint64_t to) const
+std::vector<Decoded> Decoder::decode(const std::uint8_t *bytes, std::uint64_t size,
+                                     std::uint64_t from, std::uint64_t to) const
 {
     std::vector<Decoded> result;
     const csh handle = handle_;
@@ -368,6 +375,9 @@ std::vector<Decoded> Decoder::decode(const std::uint8_t *bytes, std::uint64_t fr
             decodeArm(handle, insn, name, out);
         } else {
             decodeX86(handle, insn, out);
+        }
+        if (out.isLiteralLoad && out.literalAddress + 4 <= size) {
+            std::memcpy(&out.literalWord, bytes + out.literalAddress, 4);
         }
         // Aligning the stack pointer (and esp, -16; bic sp, sp, #7) is not a mask of data.
         if (out.work == Work::mask && out.destination == "sp") {

@@ -38,6 +38,7 @@ struct Decoded {
     int immediateAt = -1;             // byte of the instruction where an immediate is (x86)
     bool isLiteralLoad = false;       // ARM ldr rN, [pc, #k]: loads a literal pool word
     std::uint64_t literalAddress = 0; // the pool word's section offset
+    std::uint32_t literalWord = 0;    // and the word itself, as the file holds it
     bool addsPc = false;              // ARM add rN, pc, rM
     std::string pcAddend;             // rM of that add
 };
@@ -51,8 +52,8 @@ class Decoder
     Decoder(const Decoder &) = delete;
     Decoder &operator=(const Decoder &) = delete;
 
-    // The instructions in bytes [from, to) of a section, bytes holding the section's data.
-    std::vector<Decoded> decode(const std::uint8_t *bytes, std::uint64_t from,
+    // The instructions in bytes [from, to) of a section of size bytes.
+    std::vector<Decoded> decode(const std::uint8_t *bytes, std::uint64_t size, std::uint64_t from,
                                 std::uint64_t to) const;
 
     // Register families a call may change (the callee need not keep them).

@@ -41,13 +41,14 @@ struct Instruction {
     int line = 0;             // source line (DWARF line table); 0 when it has none
     Work work = Work::other;
     Flow flow = Flow::next;
-    bool conditional = false;           // runs only under a condition: falls through too
-    std::uint64_t jumpTarget = 0;       // for a jump: the offset it goes to
-    std::string callee;                 // for a call or tail call: the symbol ("" unknown)
-    std::vector<VariableUse> variables; // in operand order, each symbol once
-    std::vector<std::string> locals;    // named locals of its function in memory it touches
-    bool readsMemory = false;           // through an operand (not the stack traffic of
-    bool writesMemory = false;          // push, pop, call and return)
+    bool conditional = false;                // runs only under a condition: falls through too
+    std::uint64_t jumpTarget = 0;            // for a jump: the offset it goes to
+    std::vector<std::uint64_t> tableTargets; // for an indirect jump: the offsets it may go to
+    std::string callee;                      // for a call or tail call: the symbol ("" unknown)
+    std::vector<VariableUse> variables;      // in operand order, each symbol once
+    std::vector<std::string> locals;         // named locals of its function in memory it touches
+    bool readsMemory = false;                // through an operand (not the stack traffic of
+    bool writesMemory = false;               // push, pop, call and return)
 };
 
 // A natural loop: the instructions from which the head is reached again without leaving them.

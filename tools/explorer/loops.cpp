@@ -34,12 +34,6 @@ std::vector<std::vector<std::size_t>> successors(const std::vector<Instruction> 
     for (std::size_t i = 0; i < code.size(); ++i) {
         index[code[i].offset] = i;
     }
-    std::vector<std::size_t> caseStarts;
-    for (std::size_t i = 1; i < code.size(); ++i) {
-        if (!fallsThrough(code[i - 1])) {
-            caseStarts.push_back(i);
-        }
-    }
     std::vector<std::vector<std::size_t>> next(code.size());
     for (std::size_t i = 0; i < code.size(); ++i) {
         const Instruction &insn = code[i];
@@ -52,7 +46,12 @@ std::vector<std::vector<std::size_t>> successors(const std::vector<Instruction> 
                 next[i].push_back(target->second);
             }
         } else if (insn.flow == Flow::indirectJump) {
-            next[i].insert(next[i].end(), caseStarts.begin(), caseStarts.end());
+            for (std::uint64_t offset : insn.tableTargets) {
+                auto target = index.find(offset);
+                if (target != index.end()) {
+                    next[i].push_back(target->second);
+                }
+            }
         }
     }
     return next;

@@ -12,8 +12,7 @@ namespace explorer
 
 // The instructions each instruction of code may pass control to, by index. Control leaves
 // an instruction for the next unless it always jumps, returns or tail-calls; a jump adds its
-// target; an indirect jump may reach any instruction that follows one control never falls
-// out of (the starts of a jump table's cases).
+// target, an indirect jump the targets found for it (a jump table's cases).
 std::vector<std::vector<std::size_t>> successors(const std::vector<Instruction> &code);
 
 // The natural loops of a function's code, one per head (loops sharing a head are merged),

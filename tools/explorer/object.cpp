@@ -11,6 +11,8 @@
 #include "references.h"
 
 #include <elfutils/libdwfl.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -65,10 +67,28 @@ class ObjectReader
         if (cfi_ == nullptr) {
             cfi_ = dwfl_module_eh_cfi(module_, &bias);
         }
+        // libdwfl applies the relocations of the sections it lays out; the tables, the code
+        // and the data are read as the file holds them, through a handle of their own.
+        elf_version(EV_CURRENT);
+        fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        raw_ = fd_ < 0 ? nullptr : elf_begin(fd_, ELF_C_READ, nullptr);
+        if (raw_ == nullptr) {
+            if (fd_ >= 0) {
+                close(fd_);
+            }
+            dwfl_end(dwfl_);
+            throw std::runtime_error(path + ": cannot read it");
+        }
     }
 
     ~ObjectReader()
     {
+        if (raw_ != nullptr) {
+            elf_end(raw_);
+        }
+        if (fd_ >= 0) {
+            close(fd_);
+        }
         dwfl_end(dwfl_);
     }
     ObjectReader(const ObjectReader &) = delete;
@@ -76,7 +96,7 @@ class ObjectReader
 
     void fill(Level &level)
     {
-        const ElfTables tables(elf_);
+        const ElfTables tables(raw_);
         const Decoder decoder(target_);
         Locals locals(dwarf_, cfi_);
         for (const Symbol &s : tables.symbols()) {
@@ -84,12 +104,20 @@ class ObjectReader
                 level.variables.push_back({s.name, demangledName(s.name), s.size, s.global});
             }
         }
+        std::vector<std::pair<const Symbol *, std::vector<Decoded>>> decoded;
         for (const Symbol &s : tables.symbols()) {
             if (s.type == STT_FUNC && s.size > 0 && s.section != SHN_UNDEF) {
-                level.functions.push_back(disassemble(tables, decoder, locals, s));
+                decoded.emplace_back(&s, decode(tables, decoder, s));
             }
         }
-        // Which functions the file itself calls or takes the address of.
+        const std::vector<Place> pointers = dataPointers(tables, decoded);
+        std::vector<Place> addresses = pointers;
+        for (const auto &[symbol, code] : decoded) {
+            Resolved resolved = resolveReferences(tables, decoder, *symbol, code, pointers);
+            addresses.insert(addresses.end(), resolved.addresses.begin(), resolved.addresses.end());
+            level.functions.push_back(describe(decoder, locals, *symbol, code, resolved.code));
+        }
+        // Which functions the file itself calls, or names the address of.
         std::set<std::string> used;
         for (const Function &f : level.functions) {
             for (const Instruction &insn : f.code) {
@@ -98,11 +126,16 @@ class ObjectReader
                 }
             }
         }
+        for (const Place &place : addresses) {
+            const Symbol *f = tables.functionAt(place);
+            if (f != nullptr && std::int64_t(f->value) == place.offset) {
+                used.insert(f->name);
+            }
+        }
         for (const Relocation &r : tables.allRelocations()) {
-            if (!describesCode(tables.sectionNameOf(r.section))) {
-                if (const Symbol *f = functionReferenced(tables, r)) {
-                    used.insert(f->name);
-                }
+            const Symbol &s = tables.symbols()[r.symbol];
+            if (s.type == STT_FUNC && !describesCode(tables.sectionNameOf(r.section))) {
+                used.insert(s.name);
             }
         }
         for (Function &f : level.functions) {
@@ -116,11 +149,92 @@ class ObjectReader
     Dwfl *dwfl_ = nullptr;
     Dwfl_Module *module_ = nullptr;
     Dwarf *dwarf_ = nullptr;
-    Elf *elf_ = nullptr;
+    Elf *elf_ = nullptr; // as libdwfl laid it out: section addresses for the DWARF
+    Elf *raw_ = nullptr; // as the file holds it
+    int fd_ = -1;
     Dwarf_CFI *cfi_ = nullptr;
 
-    Function disassemble(const ElfTables &tables, const Decoder &decoder, Locals &locals,
-                         const Symbol &s)
+    // The bytes of a function's section, or nullptr; size is set to the section's size.
+    const std::uint8_t *sectionBytes(std::size_t section, std::uint64_t &size) const
+    {
+        Elf_Data *data = elf_getdata(elf_getscn(raw_, section), nullptr);
+        if (data == nullptr || data->d_buf == nullptr) {
+            return nullptr;
+        }
+        size = data->d_size;
+        return static_cast<const std::uint8_t *>(data->d_buf);
+    }
+
+    std::vector<Decoded> decode(const ElfTables &tables, const Decoder &decoder, const Symbol &s)
+    {
+        std::uint64_t size = 0;
+        const std::uint8_t *bytes = sectionBytes(s.section, size);
+        std::vector<Decoded> decoded;
+        if (bytes == nullptr || s.value + s.size > size) {
+            return decoded;
+        }
+        // ARM code keeps literal pools between its instructions: decode the runs of code.
+        const std::uint64_t end = s.value + s.size;
+        for (std::uint64_t at = s.value; at < end;) {
+            const std::uint64_t stop = tables.armRunEnd(s.section, at, end);
+            if (!tables.armDataAt(s.section, at)) {
+                std::vector<Decoded> run = decoder.decode(bytes, size, at, stop);
+                decoded.insert(decoded.end(), run.begin(), run.end());
+            }
+            at = stop;
+        }
+        return decoded;
+    }
+
+    // The addresses the file holds outside its instructions: in data sections (tables of
+    // functions, jump tables) and in ARM data words that no instruction loads as a literal.
+    // A PC-relative entry of a jump table holds its target less the table's start, which
+    // an instruction of the code points at.
+    std::vector<Place>
+    dataPointers(const ElfTables &tables,
+                 const std::vector<std::pair<const Symbol *, std::vector<Decoded>>> &decoded) const
+    {
+        std::set<std::pair<std::size_t, std::int64_t>> tableStarts, literals;
+        for (const auto &[symbol, code] : decoded) {
+            for (const Decoded &d : code) {
+                for (const Relocation *r :
+                     tables.relocationsIn(symbol->section, d.address, d.address + d.size)) {
+                    Place place;
+                    if (instructionTarget(tables, *r, d.address + d.size, place)) {
+                        tableStarts.emplace(place.section, place.offset);
+                    }
+                }
+                if (d.isLiteralLoad) {
+                    literals.emplace(symbol->section, d.literalAddress);
+                }
+            }
+        }
+        std::vector<Place> pointers;
+        for (const Relocation &r : tables.allRelocations()) {
+            GElf_Shdr shdr{};
+            gelf_getshdr(elf_getscn(raw_, r.section), &shdr);
+            if (describesCode(tables.sectionNameOf(r.section)) ||
+                ((shdr.sh_flags & SHF_EXECINSTR) != 0 &&
+                 (!tables.armDataAt(r.section, r.offset) ||
+                  literals.contains({r.section, std::int64_t(r.offset)})))) {
+                continue;
+            }
+            Place place;
+            if (!tables.placeOf(r, 0, place)) {
+                continue;
+            }
+            auto start = tableStarts.upper_bound({r.section, std::int64_t(r.offset)});
+            if (pcRelative(tables.machine(), r.type) && start != tableStarts.begin() &&
+                std::prev(start)->first == r.section) {
+                place.offset -= std::int64_t(r.offset) - std::prev(start)->second;
+            }
+            pointers.push_back(place);
+        }
+        return pointers;
+    }
+
+    Function describe(const Decoder &decoder, Locals &locals, const Symbol &s,
+                      const std::vector<Decoded> &decoded, std::vector<Instruction> code)
     {
         Function function;
         function.symbol = s.name;
@@ -131,23 +245,7 @@ class ObjectReader
         Elf_Scn *scn = elf_getscn(elf_, s.section);
         GElf_Shdr shdr{};
         gelf_getshdr(scn, &shdr);
-        Elf_Data *data = elf_getdata(scn, nullptr);
-        if (data == nullptr || data->d_buf == nullptr || s.value + s.size > data->d_size) {
-            return function;
-        }
-        const auto *bytes = static_cast<const std::uint8_t *>(data->d_buf);
-        const std::uint64_t end = s.value + s.size;
-        // ARM code keeps literal pools between its instructions: decode the runs of code.
-        std::vector<Decoded> decoded;
-        for (std::uint64_t at = s.value; at < end;) {
-            const std::uint64_t stop = tables.armRunEnd(s.section, at, end);
-            if (!tables.armDataAt(s.section, at)) {
-                std::vector<Decoded> run = decoder.decode(bytes, at, stop);
-                decoded.insert(decoded.end(), run.begin(), run.end());
-            }
-            at = stop;
-        }
-        function.code = resolveReferences(tables, decoder, s, decoded);
+        function.code = std::move(code);
         for (std::size_t i = 0; i < decoded.size(); ++i) {
             Instruction &out = function.code[i];
             const Dwarf_Addr address = shdr.sh_addr + decoded[i].address;

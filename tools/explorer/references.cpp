@@ -18,8 +18,6 @@
 
 namespace explorer
 {
-namespace
-{
 
 bool pcRelative(int machine, unsigned type)
 {
@@ -30,8 +28,11 @@ bool pcRelative(int machine, unsigned type)
     if (machine == EM_386) {
         return type == R_386_PC32 || type == R_386_PLT32;
     }
-    return false;
+    return machine == EM_ARM && type == R_ARM_REL32;
 }
+
+namespace
+{
 
 bool armBranch(unsigned type)
 {
@@ -52,7 +53,7 @@ bool gotLoad(int machine, unsigned type)
 // instruction for x86 PC-relative fields, the instruction plus 8 for ARM branches.
 std::int64_t correction(int machine, const Relocation &r, std::uint64_t instructionEnd)
 {
-    if (pcRelative(machine, r.type)) {
+    if (machine != EM_ARM && pcRelative(machine, r.type)) {
         return std::int64_t(instructionEnd - r.offset);
     }
     if (machine == EM_ARM && armBranch(r.type)) {
@@ -78,6 +79,7 @@ void addUse(std::vector<VariableUse> &uses, const std::string &symbol, bool read
 struct Known {
     Place place;
     bool needsPc = false;
+    bool got = false; // the place of a GOT entry's variable, which "ldr rD, [pc, rN]" loads
 };
 
 class Resolver
@@ -88,12 +90,13 @@ class Resolver
     {
     }
 
-    std::vector<Instruction> run(const std::vector<Decoded> &decoded)
+    Resolved run(const std::vector<Decoded> &decoded, const std::vector<Place> &pointers)
     {
         std::vector<Instruction> code;
         for (const Decoded &d : decoded) {
             code.push_back(flowOf(d));
         }
+        tableTargets(decoded, pointers, code);
         // The addresses known on entry to each instruction: those every path to it agrees
         // on (nothing is known at the function's start), found by iterating to a fixed point.
         const std::vector<std::vector<std::size_t>> next = successors(code);
@@ -117,11 +120,12 @@ class Resolver
                 }
             }
         }
+        addresses_.clear();
         for (std::size_t i = 0; i < code.size(); ++i) {
             Registers state = entry[i] ? *entry[i] : Registers{};
             step(decoded[i], code[i], state);
         }
-        return code;
+        return {std::move(code), std::move(addresses_)};
     }
 
   private:
@@ -129,6 +133,7 @@ class Resolver
     const Decoder &decoder_;
     const Symbol &function_;
     int machine_;
+    mutable std::vector<Place> addresses_; // formed by the code, noted on the last pass
 
     using Registers = std::map<std::string, Known>;
 
@@ -140,7 +145,8 @@ class Resolver
             auto other = state.find(it->first);
             if (other == state.end() || other->second.place.section != it->second.place.section ||
                 other->second.place.offset != it->second.place.offset ||
-                other->second.needsPc != it->second.needsPc) {
+                other->second.needsPc != it->second.needsPc ||
+                other->second.got != it->second.got) {
                 it = into.erase(it);
                 changed = true;
             } else {
@@ -153,6 +159,40 @@ class Resolver
     std::uint64_t end() const
     {
         return function_.value + function_.size;
+    }
+
+    // Where each indirect jump may go: the addresses the data holds that fall inside this
+    // function (a jump table), and on ARM the branches that follow "add pc, pc, rN, lsl #2",
+    // a table of branches the add indexes.
+    void tableTargets(const std::vector<Decoded> &decoded, const std::vector<Place> &pointers,
+                      std::vector<Instruction> &code) const
+    {
+        std::vector<std::uint64_t> inside;
+        for (const Place &place : pointers) {
+            if (place.section == function_.section &&
+                place.offset >= std::int64_t(function_.value) &&
+                place.offset < std::int64_t(end())) {
+                inside.push_back(std::uint64_t(place.offset) - function_.value);
+            }
+        }
+        std::map<std::uint64_t, std::size_t> at;
+        for (std::size_t i = 0; i < decoded.size(); ++i) {
+            at[decoded[i].address] = i;
+        }
+        for (std::size_t i = 0; i < decoded.size(); ++i) {
+            if (code[i].flow != Flow::indirectJump) {
+                continue;
+            }
+            code[i].tableTargets = inside;
+            if (machine_ == EM_ARM && decoded[i].mnemonic.starts_with("add")) {
+                for (auto next = at.find(decoded[i].address + 8);
+                     next != at.end() && decoded[next->second].mnemonic == "b" &&
+                     next->first + 4 <= end();
+                     next = at.find(next->first + 4)) {
+                    code[i].tableTargets.push_back(next->first - function_.value);
+                }
+            }
+        }
     }
 
     // The function a direct call or jump reaches, and whether that is this function itself.
@@ -219,9 +259,12 @@ class Resolver
         return tables_.objectAt(place);
     }
 
-    void useAt(const Place &place, bool reads, bool writes, Instruction &out) const
+    void useAt(const Place &place, bool reads, bool writes, Instruction &out,
+               const std::string &named = "") const
     {
-        if (const Symbol *object = variableAt(place)) {
+        if (!named.empty()) {
+            addUse(out.variables, named, reads, writes);
+        } else if (const Symbol *object = variableAt(place)) {
             addUse(out.variables, object->name, reads, writes);
         }
     }
@@ -232,6 +275,13 @@ class Resolver
     {
         std::optional<std::pair<std::string, Known>> learned;
         std::vector<bool> relocated(d.memory.size(), false);
+        for (const Relocation *r :
+             tables_.relocationsIn(function_.section, d.address, d.address + d.size)) {
+            Place place;
+            if (instructionTarget(tables_, *r, d.address + d.size, place)) {
+                addresses_.push_back(place);
+            }
+        }
         const bool transfer =
             d.flow == Flow::call || d.flow == Flow::jump || d.flow == Flow::conditionalJump;
         // Relocations on the instruction's own bytes (x86): a memory operand's displacement
@@ -257,37 +307,55 @@ class Resolver
                 if (!tables_.placeOf(*r, correction(machine_, *r, d.address + d.size), place)) {
                     continue;
                 }
+                // A relocation against a variable's own symbol names it, whatever the
+                // offset (an end pointer, say); one against a section names what lies there.
+                const Symbol &s = tables_.symbols()[r->symbol];
+                const std::string named = s.type == STT_OBJECT ? s.name : "";
                 for (std::size_t m = 0; m < d.memory.size(); ++m) {
                     if (d.memory[m].displacementAt == at) {
                         relocated[m] = true;
-                        useAt(place, d.memory[m].reads, d.memory[m].writes, out);
+                        useAt(place, d.memory[m].reads, d.memory[m].writes, out, named);
                         if (d.takesAddress && !d.destination.empty()) {
                             learned = std::make_pair(d.destination, Known{place, false});
                         }
                     }
                 }
                 if (at == d.immediateAt) {
-                    useAt(place, false, false, out);
+                    useAt(place, false, false, out, named);
                     if (d.mnemonic == "mov" && !d.destination.empty()) {
                         learned = std::make_pair(d.destination, Known{place, false});
                     }
                 }
             }
         }
-        // ARM: a literal-pool word with a relocation gives the loaded register an address.
+        // ARM: a literal-pool word gives the loaded register an address: its relocation's
+        // (R_ARM_ABS32), a variable's through the GOT (R_ARM_GOT_PREL), or one still short
+        // of the program counter that "add rD, pc, rN" or "ldr rD, [pc, rN]" adds
+        // (R_ARM_REL32, or a plain word the assembler worked out in this section).
         if (d.isLiteralLoad) {
-            for (const Relocation *r :
-                 tables_.relocationsIn(function_.section, d.literalAddress, d.literalAddress + 4)) {
+            const auto words =
+                tables_.relocationsIn(function_.section, d.literalAddress, d.literalAddress + 4);
+            if (words.empty()) {
+                const Place place{function_.section, std::int64_t(std::int32_t(d.literalWord))};
+                learned = std::make_pair(d.destination, Known{place, true, false});
+            }
+            for (const Relocation *r : words) {
                 Place place;
-                if (!tables_.placeOf(*r, 0, place)) {
+                if (r->type == R_ARM_GOT_PREL) {
+                    if (tables_.placeOf(*r, -r->addend, place)) {
+                        useAt(place, false, false, out);
+                        addresses_.push_back(place);
+                        learned = std::make_pair(d.destination, Known{place, false, true});
+                    }
+                } else if (!tables_.placeOf(*r, 0, place)) {
                     continue;
-                }
-                if (r->type == R_ARM_REL32) {
+                } else if (r->type == R_ARM_REL32) {
                     place.offset -= std::int64_t(d.literalAddress);
-                    learned = std::make_pair(d.destination, Known{place, true});
+                    learned = std::make_pair(d.destination, Known{place, true, false});
                 } else if (r->type == R_ARM_ABS32) {
                     useAt(place, false, false, out);
-                    learned = std::make_pair(d.destination, Known{place, false});
+                    addresses_.push_back(place);
+                    learned = std::make_pair(d.destination, Known{place, false, false});
                 }
             }
         }
@@ -298,27 +366,47 @@ class Resolver
                 address.place.offset += std::int64_t(d.address + 8);
                 address.needsPc = false;
                 useAt(address.place, false, false, out);
+                addresses_.push_back(address.place);
                 learned = std::make_pair(d.destination, address);
             }
         }
+        // x86: an address in this section the assembler worked out itself (lea of a local
+        // function, PC-relative with no relocation left).
+        if (machine_ != EM_ARM && d.takesAddress && !d.memory.empty() && d.memory[0].base == "ip" &&
+            tables_.relocationsIn(function_.section, d.address, d.address + d.size).empty()) {
+            addresses_.push_back(
+                {function_.section, std::int64_t(d.address + d.size) + d.memory[0].displacement});
+        }
         // Loads and stores through a register that holds a known address (x86 reads the
-        // base, or a scale-1 index that stands in for it).
+        // base, or a scale-1 index that stands in for it); lea takes the address they form.
         for (std::size_t m = 0; m < d.memory.size(); ++m) {
             const MemoryOperand &op = d.memory[m];
-            if (relocated[m] || d.takesAddress) {
+            if (relocated[m]) {
+                continue;
+            }
+            if (op.base == "pc" && !op.index.empty()) {
+                // ldr rD, [pc, rN]: the program counter completes the address rN holds.
+                auto it = known.find(op.index);
+                if (it != known.end() && it->second.needsPc) {
+                    Place place = it->second.place;
+                    place.offset += std::int64_t(d.address + 8);
+                    useAt(place, op.reads, op.writes, out);
+                    addresses_.push_back(place);
+                } else if (it != known.end() && it->second.got && op.reads) {
+                    learned = std::make_pair(d.destination, Known{it->second.place, false, false});
+                }
                 continue;
             }
             auto it = known.find(op.base);
-            if (it == known.end() && op.scale == 1 && !op.index.empty() &&
-                !known.contains(op.base)) {
+            if (it == known.end() && op.scale == 1 && !op.index.empty()) {
                 it = known.find(op.index);
             }
-            if (it == known.end() || it->second.needsPc) {
+            if (it == known.end() || it->second.needsPc || it->second.got) {
                 continue;
             }
             Place place = it->second.place;
             place.offset += op.displacement;
-            useAt(place, op.reads, op.writes, out);
+            useAt(place, op.reads && !d.takesAddress, op.writes && !d.takesAddress, out);
             for (std::int64_t word = 4; word < op.span; word += 4) {
                 useAt({place.section, place.offset + word}, op.reads, op.writes, out);
             }
@@ -343,35 +431,16 @@ class Resolver
 
 } // namespace
 
-std::vector<Instruction> resolveReferences(const ElfTables &tables, const Decoder &decoder,
-                                           const Symbol &function,
-                                           const std::vector<Decoded> &decoded)
+bool instructionTarget(const ElfTables &tables, const Relocation &r, std::uint64_t instructionEnd,
+                       Place &place)
 {
-    return Resolver(tables, decoder, function).run(decoded);
+    return tables.placeOf(r, correction(tables.machine(), r, instructionEnd), place);
 }
 
-const Symbol *functionReferenced(const ElfTables &tables, const Relocation &r)
+Resolved resolveReferences(const ElfTables &tables, const Decoder &decoder, const Symbol &function,
+                           const std::vector<Decoded> &decoded, const std::vector<Place> &pointers)
 {
-    if (r.symbol >= tables.symbols().size()) {
-        return nullptr;
-    }
-    const Symbol &s = tables.symbols()[r.symbol];
-    if (s.type == STT_FUNC) {
-        return s.section == SHN_UNDEF ? nullptr : &s;
-    }
-    if (s.type != STT_SECTION) {
-        return nullptr;
-    }
-    // A section plus offset names a function when it is the function's first byte.
-    const std::int64_t fieldToCount = pcRelative(tables.machine(), r.type)              ? 4
-                                      : tables.machine() == EM_ARM && armBranch(r.type) ? 8
-                                                                                        : 0;
-    Place place;
-    if (!tables.placeOf(r, fieldToCount, place)) {
-        return nullptr;
-    }
-    const Symbol *f = tables.functionAt(place);
-    return f != nullptr && std::int64_t(f->value) == place.offset ? f : nullptr;
+    return Resolver(tables, decoder, function).run(decoded, pointers);
 }
 
 } // namespace explorer

@@ -12,15 +12,25 @@
 namespace explorer
 {
 
-// The instructions of function (a symbol of tables), decoded by decoder, with their flow,
-// targets and variables resolved. Text names call and jump targets; line and locals are
-// left for the caller.
-std::vector<Instruction> resolveReferences(const ElfTables &tables, const Decoder &decoder,
-                                           const Symbol &function,
-                                           const std::vector<Decoded> &decoded);
+// Where a relocation on an instruction's bytes points, counting a PC-relative field from
+// the instruction's end (x86) or from the instruction plus 8 (ARM branches). False for a
+// symbol defined in another file.
+bool instructionTarget(const ElfTables &tables, const Relocation &r, std::uint64_t instructionEnd,
+                       Place &place);
 
-// Whether a relocation refers to a function (its address is taken, or it is called) of the
-// file: the function's own symbol, or its section at the function's offset.
-const Symbol *functionReferenced(const ElfTables &tables, const Relocation &r);
+// Whether a relocation type is PC-relative (the word holds an address less where it is).
+bool pcRelative(int machine, unsigned type);
+
+struct Resolved {
+    std::vector<Instruction> code;
+    std::vector<Place> addresses; // every address the code forms: to find what it refers to
+};
+
+// The instructions of function (a symbol of tables), decoded by decoder, with their flow,
+// targets and variables resolved. pointers are the addresses the file's data holds (jump
+// tables among them): an indirect jump may go to those inside the function. Text names call
+// and jump targets; line and locals are left for the caller.
+Resolved resolveReferences(const ElfTables &tables, const Decoder &decoder, const Symbol &function,
+                           const std::vector<Decoded> &decoded, const std::vector<Place> &pointers);
 
 } // namespace explorer
