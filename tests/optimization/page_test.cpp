@@ -363,6 +363,30 @@ void checkDemoPage(Browser &browser, const Demo &demo)
     ASSERT_TRUE(page->click(".src[data-line=\"" + line.string + "\"]"));
     EXPECT_EQ(strings(page->evaluate("(" + places + ")(e => e.classList.contains('selected'))")),
               expected);
+
+    // At 1400 pixels nothing runs out of its column, and neighbouring lines never share a
+    // colour.
+    EXPECT_EQ(strings(page->evaluate("[...document.querySelectorAll('.column')]"
+                                     ".filter(c => !c.hidden && c.scrollWidth > c.clientWidth)"
+                                     ".map(c => c.dataset.target + ' ' + c.dataset.level)")),
+              std::vector<std::string>{});
+    EXPECT_EQ(strings(page->evaluate(
+                  "(() => { const bg = {}; document.querySelectorAll('.insn.line').forEach(e =>"
+                  " { bg[e.dataset.line] = getComputedStyle(e).backgroundColor; });"
+                  " return Object.keys(bg).filter(n => bg[Number(n) + 1] === bg[n]); })()")),
+              std::vector<std::string>{});
+
+    // A sentence of the summary about lines selects exactly those lines.
+    const Json said = page->evaluate(
+        "(() => { const li = [...document.querySelectorAll('.summary li[data-lines]')]"
+        ".find(e => e.offsetParent !== null); return li ? li.dataset.lines : ''; })()");
+    if (said.kind == Json::Kind::string && !said.string.empty()) {
+        ASSERT_TRUE(page->click(".summary li[data-lines=\"" + said.string + "\"]"));
+        EXPECT_EQ(page->evaluate("[...document.querySelectorAll('.src.selected')]"
+                                 ".map(e => e.dataset.line).join(' ')")
+                      .string,
+                  said.string);
+    }
     EXPECT_EQ(page->errors(), std::vector<std::string>{});
     std::filesystem::remove(file);
 }

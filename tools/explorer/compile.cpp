@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -136,7 +137,18 @@ std::string gunzip(const std::string &path)
 // pass and message. Notes on what it merely considered are left out.
 std::vector<Remark> readRecord(const std::string &path, const std::string &sourcePath)
 {
-    const nlohmann::json record = nlohmann::json::parse(gunzip(path), nullptr, false);
+    // Most records are notes on what the compiler merely considered (a hundred megabytes for
+    // a large file): each is dropped as soon as it is read, so that only what is shown is kept.
+    const nlohmann::json::parser_callback_t keep =
+        [](int depth, nlohmann::json::parse_event_t event, nlohmann::json &parsed) {
+            if (depth == 2 && event == nlohmann::json::parse_event_t::object_end &&
+                parsed.is_object()) {
+                const auto kind = parsed.find("kind");
+                return kind == parsed.end() || *kind == "success" || *kind == "failure";
+            }
+            return true;
+        };
+    const nlohmann::json record = nlohmann::json::parse(gunzip(path), keep, false);
     if (!record.is_array() || record.size() < 3 || !record[2].is_array()) {
         throw std::runtime_error(path + ": the compiler's optimisation record cannot be read");
     }
@@ -197,7 +209,8 @@ const std::vector<std::string> &knownTargets()
 }
 
 void compileAndRead(const std::string &sourcePath, const std::string &target, Level &level,
-                    const std::string &folder, const std::vector<std::string> &includeDirs)
+                    const std::string &folder, const std::vector<std::string> &includeDirs,
+                    Timing &timing)
 {
     const Toolchain *toolchain = nullptr;
     for (const Toolchain &t : toolchains()) {
@@ -232,11 +245,16 @@ void compileAndRead(const std::string &sourcePath, const std::string &target, Le
     args.insert(args.end(), {"-g", level.name, "-fsave-optimization-record", "-dumpbase", stem,
                              "-c", sourcePath, "-o", object});
     std::filesystem::remove(record);
+    using Clock = std::chrono::steady_clock;
+    const auto start = Clock::now();
     if (runLogged(args, log) != 0) {
         throw CompileError(readAll(log));
     }
+    const auto compiled = Clock::now();
     level.remarks = readRecord(record, sourcePath);
     readObject(object, target, sourcePath, level);
+    timing.compiling += std::chrono::duration<double>(compiled - start).count();
+    timing.reading += std::chrono::duration<double>(Clock::now() - compiled).count();
 }
 
 } // namespace explorer

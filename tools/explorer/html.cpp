@@ -59,6 +59,8 @@ h3.fn .size, h3.fn .scope { font-weight: normal; color: #667085; }
 .src .no, .insn .off { min-width: 3ch; text-align: right; color: #8a909b; user-select: none; }
 .src .text { tab-size: 4; }
 .insn .asm { flex: 1; }
+/* Long instructions and source lines wrap inside their column rather than run out of it. */
+.insn .asm, .insn .mem, .src .text { min-width: 0; white-space: pre-wrap; overflow-wrap: anywhere; }
 .insn .ln { color: #8a909b; }
 .insn .mem { color: #6b5a2e; font-size: 85%; margin-right: 0.6ch; }
 .insn.line { background: hsl(var(--h) 80% 91%); }

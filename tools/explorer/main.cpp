@@ -3,10 +3,11 @@
 // record: the objects' symbols and relocations, the DWARF line table and locations, the
 // optimisation remarks.
 //   opt_explorer SOURCE [--name TITLE] [--target T]... [-I DIR]... [--scratch DIR]
-//                [--width N] [--asm] [--facts] [--html FILE]
+//                [--width N] [--asm] [--facts] [--html FILE] [--timing]
 //   opt_explorer --overview TITLE:SOURCE:TARGET[,TARGET...]... [-I DIR]...
 // T is x86-64 (the default), arm or i386. --asm shows each line's instructions under it;
-// --facts prints every fact on a line of its own; --html writes the page to FILE instead.
+// --facts prints every fact on a line of its own; --html writes the page to FILE instead;
+// --timing adds the seconds spent compiling and reading to standard error.
 #include "compile.h"
 #include "html.h"
 #include "report.h"
@@ -16,6 +17,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -34,6 +36,7 @@ struct Options {
     int width = 0;
     bool facts = false;
     bool code = false;
+    bool timing = false;
 };
 
 // A command line the explorer cannot follow. Reported as the front door's command, which is
@@ -80,7 +83,8 @@ std::vector<std::string> split(const std::string &text, char separator)
 
 Exploration explore(const std::string &source, const std::string &title,
                     const std::vector<std::string> &targets, const Options &options,
-                    const std::string &scratch, const std::vector<const char *> &levels)
+                    const std::string &scratch, const std::vector<const char *> &levels,
+                    Timing &timing)
 {
     Exploration exploration;
     exploration.title = title;
@@ -99,7 +103,7 @@ Exploration explore(const std::string &source, const std::string &title,
         for (const char *levelName : levels) {
             Level level;
             level.name = levelName;
-            compileAndRead(exploration.sourcePath, name, level, folder, options.includes);
+            compileAndRead(exploration.sourcePath, name, level, folder, options.includes, timing);
             target.levels.push_back(std::move(level));
         }
         exploration.targets.push_back(std::move(target));
@@ -146,6 +150,8 @@ Options parse(int argc, char **argv)
             options.code = true;
         } else if (arg == "--facts") {
             options.facts = true;
+        } else if (arg == "--timing") {
+            options.timing = true;
         } else if (arg == "--overview") {
             while (i + 1 < argc && argv[i + 1][0] != '-') {
                 options.overview.push_back(argv[++i]);
@@ -183,6 +189,7 @@ int main(int argc, char **argv)
         temporary = true;
     }
     int status = 0;
+    Timing timing;
     try {
         if (!options.overview.empty()) {
             std::vector<Exploration> all;
@@ -193,7 +200,7 @@ int main(int argc, char **argv)
                 }
                 // The table compares -O0 with -O2 only.
                 all.push_back(explore(parts[1], parts[0], split(parts[2], ','), options, scratch,
-                                      {"-O0", "-O2"}));
+                                      {"-O0", "-O2"}, timing));
             }
             std::cout << overviewTable(all);
         } else {
@@ -207,7 +214,7 @@ int main(int argc, char **argv)
             const std::vector<std::string> targets =
                 options.targets.empty() ? std::vector<std::string>{"x86-64"} : options.targets;
             const Exploration exploration =
-                explore(source, title, targets, options, scratch, {"-O0", "-O2", "-Os"});
+                explore(source, title, targets, options, scratch, {"-O0", "-O2", "-Os"}, timing);
             if (!options.html.empty()) {
                 std::ofstream page(options.html);
                 page << renderPage(exploration);
@@ -233,6 +240,10 @@ int main(int argc, char **argv)
     }
     if (temporary) {
         std::filesystem::remove_all(scratch);
+    }
+    if (options.timing) {
+        std::fprintf(stderr, "compiling %.2f s, reading %.2f s\n", timing.compiling,
+                     timing.reading);
     }
     return status;
 }

@@ -2,7 +2,8 @@
 # Every figure sets two sides against each other in the same run, alternating which goes
 # first over several rounds, and reports the median ratio: never an absolute time.
 HELP+="
-  bench        compare the array, the pipe reader and caseconv with real peers; time the test loop"
+  bench        compare the array, the pipe reader and caseconv with real peers; time the
+               explorer and the test loop"
 
 # Nanoseconds the command takes.
 bench_nanoseconds() {
@@ -52,6 +53,18 @@ bench_vm_scenario() {
     "${LABS_BUILD_DIR:-$BUILD/default}/tests/driver_vm_test" --gtest_filter="DriverVm.*:InTheVm/*"
 }
 
+# A source of 5,000 small functions, each with a loop, a global array and a call.
+bench_many_functions() {
+    local i
+    printf '#include <cstdio>\nint g[64];\n'
+    for ((i = 0; i < 5000; i++)); do
+        printf 'int f%d(int x) { int s = 0; for (int k = 0; k < x; ++k) s += g[(k + %d) & 63] * %d;' \
+            "$i" "$i" $((i % 7 + 2))
+        printf ' if (s > %d) puts("big"); return s; }\n' "$i"
+    done
+    printf 'int main() { return f0(3) + f4999(5); }\n'
+}
+
 bench_caseconv_ours() { "$BIN/caseconv" < "$BENCH_DIR/text" > /dev/null; }
 bench_caseconv_tr() { tr 'A-Za-z' 'a-zA-Z' < "$BENCH_DIR/text" > /dev/null; }
 
@@ -87,6 +100,24 @@ cmd_bench() {
         "caseconv vs tr" "$tr_ratio"
 
     echo
+    echo "== Optimisation explorer =="
+    local all_ns explorer_timing explorer_ratio
+    "$ROOT/labs" opt --all > /dev/null # warm: built, and the compilers' files in the cache
+    all_ns=$(bench_nanoseconds "$ROOT/labs" opt --all)
+    printf '%-34s %6.1f s   target <= 5 s: %s\n' "./labs opt --all (warm)" \
+        "$(awk -v n="$all_ns" 'BEGIN { print n / 1e9 }')" \
+        "$(awk -v n="$all_ns" 'BEGIN { print (n <= 5e9) ? "met" : "NOT met" }')"
+    bench_many_functions > "$BENCH_DIR/many.cpp"
+    # The explorer's own account: its compiler runs (three levels, with the optimisation
+    # record) against everything, reading included.
+    explorer_timing=$("${LABS_BUILD_DIR:-$BUILD/default}/tools/opt_explorer" "$BENCH_DIR/many.cpp" \
+        --facts --timing 2>&1 >/dev/null | tail -n 1)
+    explorer_ratio=$(awk '{ printf "%.2f", ($2 + $5) / $2 }' <<<"$explorer_timing")
+    printf '%-34s %6sx   target <= 2x the compiler: %s (%s)\n' "5,000 functions, explorer/compiler" \
+        "$explorer_ratio" "$(awk -v r="$explorer_ratio" 'BEGIN { print (r <= 2) ? "met" : "NOT met" }')" \
+        "$explorer_timing"
+
+    echo
     echo "== Developer loop (warm) =="
     local test_ns vm_ns=""
     test_ns=$(bench_nanoseconds make -s -C "$ROOT" test)
@@ -101,6 +132,8 @@ cmd_bench() {
     echo
     printf 'summary: array >= 1.0x GPtrArray %s; pipe reader %sx dd (>= 0.9x: %s); caseconv %sx tr;' \
         "$array_met" "$dd_ratio" "$(bench_verdict "$dd_ratio" 0.9)" "$tr_ratio"
+    printf ' explorer --all %.1f s, %sx the compiler on 5,000 functions;' \
+        "$(awk -v n="$all_ns" 'BEGIN { print n / 1e9 }')" "$explorer_ratio"
     printf ' make test %.1f s' "$(awk -v n="$test_ns" 'BEGIN { print n / 1e9 }')"
     [[ -n "$vm_ns" ]] && printf '; VM scenario %.1f s' "$(awk -v n="$vm_ns" 'BEGIN { print n / 1e9 }')"
     printf '\n'
