@@ -676,6 +676,32 @@ TEST(LabsOpt, ASecondRunInTheSameFolderReportsTheSame)
     fs::remove_all(scratch);
 }
 
+// A command line it cannot follow: said as ./labs opt's, status 2, no scratch folder left.
+TEST(LabsOpt, RefusesABadCommandLineAndLeavesNothingBehind)
+{
+    const fs::path scratchParent = fs::temp_directory_path();
+    auto leftovers = [&] {
+        std::set<std::string> names;
+        for (const auto &entry : fs::directory_iterator(scratchParent)) {
+            if (entry.path().filename().string().starts_with("opt-explorer.")) {
+                names.insert(entry.path().string());
+            }
+        }
+        return names;
+    };
+    const std::set<std::string> before = leftovers();
+    const RunResult width =
+        run(explorer(), {source("optimization/globalVarOpt.cpp"), "--width", "abc"});
+    EXPECT_TRUE(width.exited(2));
+    EXPECT_TRUE(width.err.starts_with("labs opt: --width takes a number of columns, not 'abc'\n"
+                                      "usage: ./labs opt "))
+        << width.err;
+    const RunResult overview = run(explorer(), {"--overview", "no-colons-here"});
+    EXPECT_TRUE(overview.exited(2));
+    EXPECT_NE(overview.err.find("--overview takes TITLE:SOURCE:TARGET"), std::string::npos);
+    EXPECT_EQ(leftovers(), before);
+}
+
 // A source the compiler refuses: its messages, status 1.
 TEST(LabsOpt, ReportsACompileError)
 {
