@@ -532,10 +532,9 @@ Step flowOf(const Object &object, const std::string &section, const Symbol &func
 
 // The control-flow graph of a function's instructions: each one's successors (the next
 // one, a jump's destination; an indirect jump's are the instructions of the function that
-// addresses outside its instructions point at), and the offsets jumps land on.
+// addresses outside its instructions point at, or on ARM the branches its add indexes).
 struct Graph {
     std::vector<std::vector<int>> successors;
-    std::set<std::int64_t> jumpTargets;
 };
 
 Graph graphOf(const Object &object, const Symbol &f, const std::vector<const Insn *> &insns,
@@ -545,7 +544,7 @@ Graph graphOf(const Object &object, const Symbol &f, const std::vector<const Ins
     for (std::size_t k = 0; k < insns.size(); ++k) {
         index[insns[k]->address - f.value] = int(k);
     }
-    Graph graph{std::vector<std::vector<int>>(insns.size()), {}};
+    Graph graph{std::vector<std::vector<int>>(insns.size())};
     for (std::size_t k = 0; k < insns.size(); ++k) {
         const Step &step = steps[k];
         std::vector<std::int64_t> to;
@@ -572,7 +571,6 @@ Graph graphOf(const Object &object, const Symbol &f, const std::vector<const Ins
         for (std::int64_t offset : to) {
             if (index.contains(offset)) {
                 graph.successors[k].push_back(index[offset]);
-                graph.jumpTargets.insert(offset);
             }
         }
     }
