@@ -1,10 +1,10 @@
 // Relocations name what the compiler left for the linker: the callee of a call, the variable
 // of an operand. A relocation may name a section plus offset instead of a symbol (for what
 // the file keeps local); the offset then leads to the function or variable found there.
-// Addresses are followed through registers along the control flow: from an
-// instruction that puts a variable's address in a register (lea, a literal-pool load, a GOT
-// load) to the loads and stores through that register, until the register is written again,
-// a call may have changed it, or paths that meet disagree on it.
+// Addresses are followed through registers along the control flow: from an instruction that
+// puts a variable's address in a register (lea, a literal-pool load, a GOT load) to the loads
+// and stores through that register, until the register is written again, a call may have
+// changed it, or paths that meet disagree on it.
 #include "references.h"
 
 #include "loops.h"
@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <map>
-#include <optional>
 #include <optional>
 #include <set>
 
