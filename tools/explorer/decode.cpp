@@ -91,8 +91,8 @@ Work classify(const std::string &target, const std::string &name)
     return Work::other;
 }
 
-} // namespace
-
+// The work of an instruction by the name of its family, scalar or vector: x86 ("imul",
+// "pmulld", "vmulps", ...) or ARM ("mul", "vmul", ...; no condition or type suffixes).
 Work workOf(const std::string &target, const std::string &mnemonic)
 {
     // Every object repeats a few hundred names: remember each answer.
@@ -106,6 +106,8 @@ Work workOf(const std::string &target, const std::string &mnemonic)
     }
     return it->second;
 }
+
+} // namespace
 
 Decoder::Decoder(const std::string &target) : target_(target)
 {

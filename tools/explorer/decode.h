@@ -67,8 +67,4 @@ class Decoder
     std::size_t handle_ = 0;
 };
 
-// The work of an instruction by the name of its family, scalar or vector: x86 ("imul",
-// "pmulld", "vmulps", ...) or ARM ("mul", "vmul", ...; no condition or type suffixes).
-Work workOf(const std::string &target, const std::string &family);
-
 } // namespace explorer

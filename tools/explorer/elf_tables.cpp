@@ -159,14 +159,6 @@ const Symbol *ElfTables::functionAt(const Place &place) const
     return symbolAt(place, STT_FUNC);
 }
 
-std::string ElfTables::sectionName(std::size_t symbolIndex) const
-{
-    if (symbolIndex >= symbols_.size() || symbols_[symbolIndex].type != STT_SECTION) {
-        return "";
-    }
-    return sectionNameOf(symbols_[symbolIndex].section);
-}
-
 std::string ElfTables::sectionNameOf(std::size_t section) const
 {
     std::size_t names = 0;

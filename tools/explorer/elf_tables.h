@@ -67,9 +67,7 @@ class ElfTables
     const Symbol *objectAt(const Place &place) const;
     const Symbol *functionAt(const Place &place) const;
 
-    // The name of the section a section symbol stands for ("" for any other symbol), and
-    // of a section by its index.
-    std::string sectionName(std::size_t symbolIndex) const;
+    // The name of a section, by its index ("" when it has none).
     std::string sectionNameOf(std::size_t section) const;
 
     // Whether bytes at an offset of a section are ARM data (a literal pool), and where the
