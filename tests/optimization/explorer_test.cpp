@@ -677,29 +677,25 @@ TEST(LabsOpt, ASecondRunInTheSameFolderReportsTheSame)
 }
 
 // A command line it cannot follow: said as ./labs opt's, status 2, no scratch folder left.
+// The runs get a temporary folder of their own, so other tests' scratch folders cannot mix in.
 TEST(LabsOpt, RefusesABadCommandLineAndLeavesNothingBehind)
 {
-    const fs::path scratchParent = fs::temp_directory_path();
-    auto leftovers = [&] {
-        std::set<std::string> names;
-        for (const auto &entry : fs::directory_iterator(scratchParent)) {
-            if (entry.path().filename().string().starts_with("opt-explorer.")) {
-                names.insert(entry.path().string());
-            }
-        }
-        return names;
-    };
-    const std::set<std::string> before = leftovers();
+    const fs::path scratchParent =
+        fs::path(::testing::TempDir()) / ("refused-" + std::to_string(getpid()));
+    fs::create_directories(scratchParent);
+    RunOptions options;
+    options.env = {"TMPDIR=" + scratchParent.string()};
     const RunResult width =
-        run(explorer(), {source("optimization/globalVarOpt.cpp"), "--width", "abc"});
+        run(explorer(), {source("optimization/globalVarOpt.cpp"), "--width", "abc"}, options);
     EXPECT_TRUE(width.exited(2));
     EXPECT_TRUE(width.err.starts_with("labs opt: --width takes a number of columns, not 'abc'\n"
                                       "usage: ./labs opt "))
         << width.err;
-    const RunResult overview = run(explorer(), {"--overview", "no-colons-here"});
+    const RunResult overview = run(explorer(), {"--overview", "no-colons-here"}, options);
     EXPECT_TRUE(overview.exited(2));
     EXPECT_NE(overview.err.find("--overview takes TITLE:SOURCE:TARGET"), std::string::npos);
-    EXPECT_EQ(leftovers(), before);
+    EXPECT_TRUE(fs::is_empty(scratchParent));
+    fs::remove_all(scratchParent);
 }
 
 // A source the compiler refuses: its messages, status 1.
