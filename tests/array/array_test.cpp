@@ -201,7 +201,6 @@ TEST_P(ArrayTest, ABadHandleIsReportedBeforeABadIndex)
 TEST_P(ArrayTest, NullHandleAndNullOutParametersGetANegativeCode)
 {
     void *out = nullptr;
-    EXPECT_EQ(array.create(nullptr), ARRAY_ERR_HANDLE);
     EXPECT_EQ(array.size(nullptr), ARRAY_ERR_HANDLE);
     EXPECT_EQ(array.add(nullptr, &out), ARRAY_ERR_HANDLE);
     EXPECT_EQ(array.getAt(nullptr, 0, &out), ARRAY_ERR_HANDLE);
@@ -211,6 +210,12 @@ TEST_P(ArrayTest, NullHandleAndNullOutParametersGetANegativeCode)
 
     addElements(1);
     EXPECT_LT(array.getAt(handle, 0, nullptr), 0);
+}
+
+// A null out-parameter for creation is refused with the null-handle code, not written through.
+TEST_P(ArrayTest, CreateGivenANullOutParameterGetsANegativeCode)
+{
+    EXPECT_EQ(array.create(nullptr), ARRAY_ERR_HANDLE);
 }
 
 TEST_P(ArrayTest, NullElementsAreStoredAndSkippedWhenReleasing)
