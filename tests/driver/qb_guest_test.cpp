@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -25,6 +26,7 @@
 #include <sys/syscall.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace
@@ -600,11 +602,37 @@ TEST_F(QbModule, RegistrationFailureFailsTheLoadAfterLoggingBothLines)
     EXPECT_EQ(unloadModule("qb_ioctl"), 0);
 }
 
+// Marks the start of each scenario in the kernel log ("qb-scenario start NAME"), so that the
+// host can tell which scenario a kernel report belongs to: the one whose mark came last. The
+// console has shown all of the scenario's "[ RUN      ]" line before the scenario starts, so
+// a crash that stops the VM at once still shows the scenario it happened in.
+class ScenarioMarks : public ::testing::EmptyTestEventListener
+{
+    void OnTestStart(const ::testing::TestInfo &info) override
+    {
+        std::fflush(stdout);
+        tcdrain(STDOUT_FILENO);
+        const std::string mark = std::string("qb-scenario start ") + info.test_suite_name() +
+                                 "." + info.name() + "\n";
+        // A file of its own for each mark: the kernel limits how many messages one open file
+        // of /dev/kmsg may write in a burst.
+        const int fd = open("/dev/kmsg", O_WRONLY | O_CLOEXEC);
+        if (fd < 0 || write(fd, mark.data(), mark.size()) != static_cast<ssize_t>(mark.size())) {
+            std::perror("qb_guest_test: the scenario's mark in the kernel log");
+        }
+        if (fd >= 0) {
+            close(fd);
+        }
+    }
+};
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
     GTEST_FLAG_SET(color, "no");
+    // After the printer, so that the scenario's "[ RUN      ]" line is out before its mark.
+    ::testing::UnitTest::GetInstance()->listeners().Append(new ScenarioMarks);
     return RUN_ALL_TESTS();
 }

@@ -1,0 +1,140 @@
+// One boot of the guest's scenarios read scenario by scenario, on the host: what the guest
+// printed for each (its "[ RUN      ]" line up to its verdict) and the first lines of any
+// kernel report in its part of the log. A scenario's part of the kernel log runs from its
+// mark ("qb-scenario start NAME", written by the guest before it starts) to the next mark;
+// on the console, where the kernel shows its reports (and nothing else when it crashes), it
+// runs from the scenario's "[ RUN      ]" line to the next one.
+#pragma once
+
+#include "kernel_log.h"
+
+#include <cstddef>
+#include <deque>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+struct ScenarioPart {
+    std::string name;           // as the guest runs it, e.g. "QbDevice.OpenAndCloseLogOneLineEach"
+    bool finished = false;      // the guest printed its verdict
+    bool passed = false;        // ... and the verdict was OK
+    std::string output;         // the guest's lines from "[ RUN      ]" to its verdict
+    std::vector<std::string> report; // the first lines of the first kernel report in its part
+};
+
+// The lines of a kernel report quoted at most.
+inline constexpr std::size_t reportLinesShown = 15;
+
+namespace scenario_log
+{
+
+inline std::vector<std::string> splitLines(const std::string &text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// A line the kernel wrote: "[  seconds.micros] text". The text, or "" for any other line.
+inline std::string kernelText(const std::string &line)
+{
+    static const std::regex stamped(R"(^\[ *[0-9]+\.[0-9]+\] (.*)$)");
+    std::smatch match;
+    return std::regex_match(line, match, stamped) ? match[1].str() : std::string();
+}
+
+// A deque: the parts stay where they are while more are added.
+inline ScenarioPart &partNamed(std::deque<ScenarioPart> &parts, const std::string &name)
+{
+    for (ScenarioPart &part : parts) {
+        if (part.name == name) {
+            return part;
+        }
+    }
+    parts.emplace_back().name = name;
+    return parts.back();
+}
+
+// Notes the first report among the kernel's lines of one part, unless one was noted already.
+class ReportReader
+{
+  public:
+    explicit ReportReader(std::vector<std::string> *report) : report_(report)
+    {
+    }
+    void line(const std::string &line)
+    {
+        const std::string text = kernelText(line);
+        if (text.empty() || report_ == nullptr) {
+            return;
+        }
+        if (!reading_ && report_->empty() && kernelReportIn(text) != nullptr) {
+            reading_ = true;
+        }
+        if (reading_ && report_->size() < reportLinesShown) {
+            report_->push_back(line);
+        }
+    }
+
+  private:
+    std::vector<std::string> *report_;
+    bool reading_ = false;
+};
+
+} // namespace scenario_log
+
+// The scenarios of one boot in the order they started, from its console (the guest's output
+// with the kernel's urgent lines) and its kernel log (complete when the guest got to its end,
+// else empty). Only the last one can be unfinished: the boot stopped in it.
+inline std::vector<ScenarioPart> scenarioParts(const std::string &console,
+                                               const std::string &kernelLog)
+{
+    using namespace scenario_log;
+    std::deque<ScenarioPart> parts;
+    const std::string run = "[ RUN      ] ";
+    const std::string ok = "[       OK ] ";
+    const std::string failed = "[  FAILED  ] ";
+    ScenarioPart *current = nullptr;
+    ReportReader reports(nullptr);
+    for (const std::string &line : splitLines(console)) {
+        if (line.starts_with(run)) {
+            current = &partNamed(parts, line.substr(run.size()));
+            reports = ReportReader(&current->report);
+        }
+        if (current == nullptr) {
+            continue;
+        }
+        reports.line(line);
+        if (!current->finished) {
+            current->output += line + "\n";
+        }
+        // "[       OK ] NAME (5 ms)"; "[  FAILED  ] NAME (5 ms)", or for a parameterised
+        // scenario "[  FAILED  ] NAME, where GetParam() = ... (5 ms)".
+        const bool passedNow = line.starts_with(ok + current->name + " (");
+        const bool failedNow = line.starts_with(failed + current->name + " (") ||
+                               line.starts_with(failed + current->name + ", where ");
+        if (!current->finished && (passedNow || failedNow)) {
+            current->finished = true;
+            current->passed = passedNow;
+        }
+    }
+    const std::string mark = "qb-scenario start ";
+    current = nullptr; // the boot's own lines come before the first mark
+    for (const std::string &line : splitLines(kernelLog)) {
+        const std::string text = kernelText(line);
+        if (text.starts_with(mark)) {
+            current = &partNamed(parts, text.substr(mark.size()));
+            reports = ReportReader(current->report.empty() ? &current->report : nullptr);
+        } else if (current != nullptr) {
+            reports.line(line);
+        }
+    }
+    return {parts.begin(), parts.end()};
+}
