@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -28,12 +29,16 @@ class ScratchFolder
   public:
     ScratchFolder()
     {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "fifo-reader-XXXXXX").string();
+        std::string pattern = ::testing::TempDir() + "fifo-reader-XXXXXX";
         if (mkdtemp(pattern.data()) == nullptr) {
             throw std::runtime_error("mkdtemp failed");
         }
         path_ = pattern;
+        // A build under check may run as another user: it must be able to enter the folder.
+        std::filesystem::permissions(
+            path_, std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
+                       std::filesystem::perms::group_exec | std::filesystem::perms::others_read |
+                       std::filesystem::perms::others_exec);
     }
     ~ScratchFolder()
     {
@@ -57,8 +62,11 @@ class ScratchFolder
 
 void writeFile(const std::string &path, const std::string &bytes)
 {
-    std::ofstream out(path, std::ios::binary);
-    out << bytes;
+    {
+        std::ofstream out(path, std::ios::binary);
+        out << bytes;
+    }
+    chmod(path.c_str(), 0644); // readable by a build under check that runs as another user
 }
 
 // Runs ex04-2 in folder, optionally behind a shell that redirects its standard output.
@@ -74,19 +82,28 @@ RunResult runReader(const ScratchFolder &folder, const std::string &shellRedirec
 }
 
 // Runs ex04-2 on a real named pipe while a writer thread opens it, makes each write
-// in full and closes it.
+// in full and closes it. The writer opens without blocking, trying again until the reader
+// has opened its end, and gives up once the reader's run is over, so a reader that never
+// opens the pipe cannot hold the case beyond its time limit.
 RunResult runWithWriter(const std::vector<std::string> &writes)
 {
     ScratchFolder folder;
     const std::string fifo = folder.file("myfifo");
-    if (mkfifo(fifo.c_str(), 0600) != 0) {
+    // Readable by every user, as a build under check may run as another one.
+    if (mkfifo(fifo.c_str(), 0666) != 0 || chmod(fifo.c_str(), 0666) != 0) {
         throw std::runtime_error("mkfifo failed");
     }
+    std::atomic<bool> readerDone{false}, opened{false};
     std::thread writer([&] {
-        const int fd = open(fifo.c_str(), O_WRONLY); // waits for the reader
-        if (fd < 0) {
-            return;
+        int fd = -1;
+        while ((fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK)) < 0) {
+            if ((errno != ENXIO && errno != EINTR) || readerDone) {
+                return;
+            }
+            usleep(1000);
         }
+        opened = true;
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
         for (const std::string &piece : writes) {
             std::size_t done = 0;
             while (done < piece.size()) {
@@ -103,12 +120,10 @@ RunResult runWithWriter(const std::vector<std::string> &writes)
         close(fd);
     });
     const RunResult result = runReader(folder);
-    // Should the reader have ended without opening the pipe, this open releases the writer.
-    const int release = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    // The reader has ended, and its end of the pipe with it: a write still waiting fails.
+    readerDone = true;
     writer.join();
-    if (release >= 0) {
-        close(release);
-    }
+    EXPECT_TRUE(opened) << "the reader never opened the pipe";
     return result;
 }
 
