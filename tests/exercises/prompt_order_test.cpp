@@ -94,6 +94,9 @@ TEST_P(PromptOrder, EachPromptComesBeforeItsAnswerIsRead)
         const std::string checkedLibrary = checked("lib", "libarray_" + args[0] + ".so", "");
         args[0] = checkedLibrary.empty() ? args[0] : checkedLibrary;
     }
+    if (c.program == "member_menu") {
+        linkedLibrary("libmember.so");
+    }
     const RunResult result = runTyped(bin(c.program), args, c.answers);
     EXPECT_EQ(result.out, c.transcript) << "expected:\n"
                                         << visible(c.transcript) << "\ngot:\n"

@@ -2,6 +2,7 @@
 // feeds standard input while it drains standard output and error, and a time limit.
 #include "run_process.h"
 #include "spawn_attributes.h"
+#include "sandbox.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <sstream>
@@ -87,7 +89,7 @@ bool hasSanitizerReport(const std::string &err)
 // output and error, in its own process group, so that a stop reaches wrappers and what
 // they started. Throws when it cannot be started.
 pid_t start(const std::vector<std::string> &argv, const RunOptions &options, int in, int out,
-            int err)
+            int err, int status = -1)
 {
     std::vector<std::string> envp = mergedEnvironment(options.env);
     posix_spawn_file_actions_t actions;
@@ -100,10 +102,27 @@ pid_t start(const std::vector<std::string> &argv, const RunOptions &options, int
                                          O_WRONLY | O_CREAT | O_TRUNC, 0644);
     }
     posix_spawn_file_actions_adddup2(&actions, err, 2);
+    if (status >= 0) {
+        // The sandbox's runner reports how the program ended on descriptor 3.
+        posix_spawn_file_actions_adddup2(&actions, status, 3);
+    }
     if (!options.workingDir.empty()) {
         posix_spawn_file_actions_addchdir_np(&actions, options.workingDir.c_str());
     }
-    const SpawnAttributes attributes;
+    SpawnAttributes attributes;
+    if (status >= 0) {
+        // The sandbox itself must outlive a stop signal sent to the group, so that its
+        // runner can pass it on and tell how the program took it.
+        sigset_t stopSignals;
+        sigemptyset(&stopSignals);
+        for (const int sig : {SIGINT, SIGTERM, SIGQUIT, SIGHUP}) {
+            sigaddset(&stopSignals, sig);
+        }
+        short flags = 0;
+        posix_spawnattr_getflags(&attributes.value, &flags);
+        posix_spawnattr_setflags(&attributes.value, flags | POSIX_SPAWN_SETSIGMASK);
+        posix_spawnattr_setsigmask(&attributes.value, &stopSignals);
+    }
 
     pid_t pid = -1;
     std::vector<std::string> args = argv;
@@ -152,44 +171,65 @@ std::optional<CheckedBuild> checkedBuild()
                         entry.substr(equals + 1)};
 }
 
-// The last run of a build under check, told under each failure of a case, so that whoever
-// reads ./labs check's report sees what the program was given and how it ended.
-std::string lastCheckedRun;
+// What ./labs check reads besides the verdict, as properties of each case in the test
+// program's report: "used" once the case ran (or loaded) the build under check, "ran" for
+// its last run (arguments, standard input, how it ended), and "unsafe" for the first run
+// that crashed, hung or flooded its output.
+std::string firstUnsafeRun;
+
+std::string signalName(int sig)
+{
+    const char *abbreviation = sigabbrev_np(sig);
+    return abbreviation != nullptr ? std::string("SIG") + abbreviation : std::to_string(sig);
+}
+
+void noteCheckedUse()
+{
+    if (::testing::UnitTest::GetInstance()->current_test_info() != nullptr) {
+        ::testing::Test::RecordProperty("used", "1");
+    }
+}
 
 void noteCheckedRun(const std::vector<std::string> &args, const std::string &input,
-                    const RunResult &result)
+                    const RunResult &result, std::chrono::milliseconds timeout)
 {
-    std::string text = "the checked build ran";
+    if (::testing::UnitTest::GetInstance()->current_test_info() == nullptr) {
+        return;
+    }
+    std::string text = "ran";
     for (const std::string &arg : args) {
         text += " " + arg;
     }
-    std::string shown = visible(input);
+    std::string shown = visible(input.substr(0, 300));
     std::erase(shown, '\n'); // visible() breaks its lines after each "\n"; one line here
-    text += " with standard input \"" + shown + "\"; it ";
+    text += " with standard input \"" + shown + (input.size() > 300 ? "...\"" : "\"") + "; it ";
+    std::string ending;
     if (result.timedOut) {
-        text += "did not end within its time limit";
-    } else if (result.stopped) {
-        text += "was stopped after its output limit";
+        ending = "did not end within " + std::to_string(timeout.count() / 1000) + " s";
+    } else if (result.stopped && result.signal == SIGKILL) {
+        ending = "flooded its output and was stopped after " +
+                 std::to_string(result.out.size() + result.err.size()) + " bytes";
     } else if (result.signal != 0) {
-        text += "was ended by signal " + std::to_string(result.signal);
+        ending = (result.stopped ? "was stopped by " : "was killed by ") + signalName(result.signal);
     } else {
-        text += "exited with status " + std::to_string(result.status);
+        ending = "exited with status " + std::to_string(result.status);
     }
-    lastCheckedRun = text;
+    text += ending;
+    ::testing::Test::RecordProperty("used", "1");
+    ::testing::Test::RecordProperty("ran", text);
+    const bool crashed = result.signal != 0 && !result.stopped;
+    if ((result.timedOut || crashed || (result.stopped && result.signal == SIGKILL)) &&
+        firstUnsafeRun.empty()) {
+        firstUnsafeRun = text;
+        ::testing::Test::RecordProperty("unsafe", text);
+    }
 }
 
 class CheckedRunReport : public ::testing::EmptyTestEventListener
 {
     void OnTestStart(const ::testing::TestInfo &) override
     {
-        lastCheckedRun.clear();
-    }
-    void OnTestPartResult(const ::testing::TestPartResult &result) override
-    {
-        if (result.failed() && !lastCheckedRun.empty()) {
-            std::printf("(%s)\n", lastCheckedRun.c_str());
-            std::fflush(stdout);
-        }
+        firstUnsafeRun.clear();
     }
 };
 
@@ -199,6 +239,89 @@ const bool checkedRunReport = [] {
     }
     return true;
 }();
+
+// With LABS_CENSUS=FOLDER, each case that names a deliverable is written down there
+// ("PROGRAM<TAB>CASE<TAB>KIND<TAB>NAME" lines, a file per test process): the list that
+// ./labs check's table of cases is held against.
+void noteCensus(const std::string &kind, const std::string &name)
+{
+    const char *folder = std::getenv("LABS_CENSUS");
+    const ::testing::TestInfo *test = ::testing::UnitTest::GetInstance()->current_test_info();
+    if (folder == nullptr || test == nullptr) {
+        return;
+    }
+    static std::ofstream census(std::string(folder) + "/" + std::to_string(getpid()) + ".tsv",
+                                std::ios::app);
+    const std::string self = std::filesystem::read_symlink("/proc/self/exe").filename().string();
+    census << self << '\t' << test->test_suite_name() << '.' << test->name() << '\t' << kind
+           << '\t' << name << '\n'
+           << std::flush;
+}
+
+// A run of the build under check goes into ./labs check's sandbox when it asks for one
+// (LABS_CHECK_SANDBOX is the sandbox's runner): it sees the build folders, the check's own
+// folders and the system, and tells how the program ended through a pipe.
+struct SandboxedRun {
+    std::vector<std::string> words;
+    Pipe status;
+};
+
+std::optional<SandboxedRun> sandboxFor(const CheckedBuild &check, const RunOptions &limited)
+{
+    const char *runner = std::getenv("LABS_CHECK_SANDBOX");
+    if (runner == nullptr || *runner == '\0') {
+        return std::nullopt;
+    }
+    sandbox::Sandbox box;
+    box.runner = runner;
+    box.readable = {std::filesystem::path(LABS_BIN_DIR).parent_path().string(),
+                    std::filesystem::path(check.path).parent_path().string()};
+    if (const char *more = std::getenv("LABS_CHECK_READABLE")) {
+        std::istringstream paths(more);
+        for (std::string path; std::getline(paths, path, ':');) {
+            if (!path.empty()) {
+                box.readable.push_back(path);
+            }
+        }
+    }
+    for (const char *name : {"LABS_CHECK_FOLDER", "LABS_CHECK_SHARED"}) {
+        if (const char *folder = std::getenv(name); folder != nullptr && *folder != '\0') {
+            box.writable.emplace_back(folder);
+        }
+    }
+    box.workingDir = limited.workingDir;
+    if (!box.workingDir.empty() &&
+        std::find(box.writable.begin(), box.writable.end(), box.workingDir) == box.writable.end()) {
+        // A folder the case made for the run (a pipe to make there, files to write): the
+        // program's own, so nobody may write it too.
+        box.writable.push_back(box.workingDir);
+        if (geteuid() == 0) {
+            (void)!chown(box.workingDir.c_str(), 65534, 65534);
+        }
+    }
+    SandboxedRun result;
+    result.status = makePipe();
+    box.statusFd = 3;
+    result.words = sandbox::command(box);
+    return result;
+}
+
+// How the program in a sandbox ended, once the sandbox is gone: the runner's word when it
+// gave one, else what the harness saw (a stop, a time limit).
+void takeSandboxEnding(SandboxedRun &box, RunResult &result)
+{
+    closeFd(box.status.write);
+    fcntl(box.status.read, F_SETFL, fcntl(box.status.read, F_GETFL) | O_NONBLOCK);
+    const sandbox::Ending ending = sandbox::readEnding(box.status.read);
+    closeFd(box.status.read);
+    if (ending.exited == 1) {
+        result.status = ending.value;
+        result.signal = 0;
+    } else if (ending.exited == 0) {
+        result.status = -1;
+        result.signal = ending.value;
+    }
+}
 
 } // namespace
 
@@ -237,15 +360,15 @@ RunResult run(const std::string &program, const std::vector<std::string> &args,
             limited.timeout =
                 std::min(limited.timeout, std::chrono::milliseconds(1000 * std::atol(seconds)));
         }
-        const char *sandbox = std::getenv("LABS_CHECK_SANDBOX");
-        if (sandbox != nullptr) {
-            std::istringstream words(sandbox);
-            std::vector<std::string> wrapper;
-            for (std::string word; words >> word;) {
-                wrapper.push_back(word);
-            }
-            argv.insert(argv.begin(), wrapper.begin(), wrapper.end());
-        }
+        // A flood is stopped early: what matters is that it was one.
+        limited.outputLimit = std::min<std::size_t>(limited.outputLimit, 4u << 20);
+    }
+    std::optional<SandboxedRun> box;
+    if (checkedRun) {
+        box = sandboxFor(*check, limited);
+    }
+    if (box) {
+        argv.insert(argv.begin(), box->words.begin(), box->words.end());
     }
     argv.push_back(program);
     argv.insert(argv.end(), args.begin(), args.end());
@@ -253,12 +376,15 @@ RunResult run(const std::string &program, const std::vector<std::string> &args,
     Pipe in = makePipe(), out = makePipe(), err = makePipe();
     pid_t pid = -1;
     try {
-        pid = start(argv, limited, in.read, out.write, err.write);
+        pid = start(argv, limited, in.read, out.write, err.write, box ? box->status.write : -1);
     } catch (...) {
         for (int *fd : {&in.read, &in.write, &out.read, &out.write, &err.read, &err.write}) {
             closeFd(*fd);
         }
         throw;
+    }
+    if (box) {
+        closeFd(box->status.write);
     }
     closeFd(in.read);
     closeFd(out.write);
@@ -339,11 +465,14 @@ RunResult run(const std::string &program, const std::vector<std::string> &args,
         usleep(2000);
     }
     setStatus(result, wstatus);
+    if (box) {
+        takeSandboxEnding(*box, result);
+    }
     if (options.checkSanitizers && hasSanitizerReport(result.err)) {
         ADD_FAILURE() << "sanitizer report from " << program << ":\n" << result.err;
     }
     if (checkedRun) {
-        noteCheckedRun(args, options.input, result);
+        noteCheckedRun(args, options.input, result, limited.timeout);
     }
     return result;
 }
@@ -418,6 +547,29 @@ void type(int terminal, const std::string &text)
     }
 }
 
+// The end of the line of only children that starts at pid (the program a sandbox runs, once
+// it has started), or -1 while that line still ends in the sandbox's own processes.
+pid_t lastDescendant(pid_t pid)
+{
+    const std::filesystem::path runner = std::getenv("LABS_CHECK_SANDBOX");
+    for (int depth = 0; depth < 8; ++depth) {
+        const std::string task = "/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid);
+        std::ifstream children(task + "/children");
+        pid_t child = -1;
+        if (!(children >> child)) {
+            break;
+        }
+        pid = child;
+        std::error_code error;
+        const auto exe =
+            std::filesystem::read_symlink("/proc/" + std::to_string(pid) + "/exe", error);
+        if (!error && exe.filename() != "bwrap" && exe != runner) {
+            return pid;
+        }
+    }
+    return -1;
+}
+
 } // namespace
 
 RunResult runTyped(const std::string &program, const std::vector<std::string> &args,
@@ -434,15 +586,39 @@ RunResult runTyped(const std::string &program, const std::vector<std::string> &a
     argv.insert(argv.end(), args.begin(), args.end());
     RunOptions terminalOnly = options;
     terminalOnly.outputFile.clear();
+    // A build under check gets the same folder, time limit and sandbox as in run().
+    const std::optional<CheckedBuild> check = checkedBuild();
+    const bool checkedRun = check && (check->kind == "lib" || check->path == program);
+    std::optional<SandboxedRun> box;
+    if (checkedRun) {
+        if (const char *folder = std::getenv("LABS_CHECK_FOLDER");
+            folder != nullptr && terminalOnly.workingDir.empty()) {
+            terminalOnly.workingDir = folder;
+        }
+        if (const char *seconds = std::getenv("LABS_CHECK_TIMEOUT")) {
+            terminalOnly.timeout = std::min(terminalOnly.timeout,
+                                            std::chrono::milliseconds(1000 * std::atol(seconds)));
+        }
+        box = sandboxFor(*check, terminalOnly);
+    }
+    if (box) {
+        argv.insert(argv.begin(), box->words.begin(), box->words.end());
+    }
     pid_t pid = -1;
     try {
-        pid = start(argv, terminalOnly, side, side, side);
+        pid = start(argv, terminalOnly, side, side, side, box ? box->status.write : -1);
     } catch (...) {
         closeFd(terminal);
         closeFd(side);
         throw;
     }
     closeFd(side);
+    if (box) {
+        closeFd(box->status.write);
+    }
+    // In a sandbox the program is the last of a line of processes (the sandbox, the
+    // runner); its reads are watched there.
+    pid_t reader = box ? -1 : pid;
     fcntl(terminal, F_SETFL, fcntl(terminal, F_GETFL) | O_NONBLOCK);
 
     RunResult result;
@@ -458,7 +634,7 @@ RunResult runTyped(const std::string &program, const std::vector<std::string> &a
             }
         }
     };
-    const auto deadline = std::chrono::steady_clock::now() + options.timeout;
+    const auto deadline = std::chrono::steady_clock::now() + terminalOnly.timeout;
     std::size_t next = 0;
     long answered = -1; // reads completed when the last answer was typed
     int wstatus = 0;
@@ -467,7 +643,10 @@ RunResult runTyped(const std::string &program, const std::vector<std::string> &a
         if (waitpid(pid, &wstatus, WNOHANG) == pid) {
             break;
         }
-        const ReadState state = readState(pid);
+        if (reader < 0) {
+            reader = lastDescendant(pid);
+        }
+        const ReadState state = reader > 0 ? readState(reader) : ReadState{};
         const bool asking = state.waiting && state.completed != answered;
         const bool late = std::chrono::steady_clock::now() >= deadline;
         if (late || (asking && next == answers.size())) {
@@ -491,16 +670,32 @@ RunResult runTyped(const std::string &program, const std::vector<std::string> &a
     }
     closeFd(terminal);
     setStatus(result, wstatus);
+    if (box) {
+        takeSandboxEnding(*box, result);
+    }
     if (options.checkSanitizers && hasSanitizerReport(result.out)) {
         ADD_FAILURE() << "sanitizer report from " << program << ":\n" << result.out;
+    }
+    if (checkedRun) {
+        noteCheckedRun(args, "", result, terminalOnly.timeout);
     }
     return result;
 }
 
 std::string checked(const std::string &kind, const std::string &name, const std::string &built)
 {
+    noteCensus(kind, name);
     const std::optional<CheckedBuild> check = checkedBuild();
-    return check && check->kind == kind && check->name == name ? check->path : built;
+    if (check && check->kind == kind && check->name == name) {
+        noteCheckedUse(); // run, loaded or read by the case
+        return check->path;
+    }
+    return built;
+}
+
+void linkedLibrary(const std::string &name)
+{
+    checked("lib", name, "");
 }
 
 std::string bin(const std::string &name)

@@ -58,6 +58,9 @@ RunResult runTyped(const std::string &program, const std::vector<std::string> &a
 // (./labs check), the deliverable NAME of KIND (bin, lib, arm, i386) is PATH instead, and
 // run() starts it behind the words of LABS_CHECK_SANDBOX.
 std::string checked(const std::string &kind, const std::string &name, const std::string &built);
+// A program linked against the record library NAME (found on the library path, where
+// ./labs check puts a library under check first) is about to run.
+void linkedLibrary(const std::string &name);
 std::string bin(const std::string &name);         // build/<preset>/bin/NAME
 std::string lib(const std::string &name);         // build/<preset>/lib/NAME
 std::string source(const std::string &path);      // a file of the source tree

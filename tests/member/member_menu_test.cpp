@@ -42,6 +42,7 @@ RunResult menu(const std::string &input, bool withDouble = false)
     if (withDouble) {
         options.env.push_back("LD_LIBRARY_PATH=" + testProgram("vecbox_double"));
     }
+    linkedLibrary("libmember.so");
     return run(bin("member_menu"), {}, options);
 }
 

@@ -390,6 +390,7 @@ RunResult drive(const MemberCase &c, bool withDouble)
             options.env.push_back(c.answer);
         }
     }
+    linkedLibrary("libmember.so");
     return run(testProgram("member_driver"), args, options);
 }
 

@@ -49,8 +49,8 @@ std::vector<Program> programs()
 // ./myfifo, copies its own standard input into it, and becomes the reader.
 void feedThroughFifo(RunOptions &options, std::string &scratch)
 {
-    char pattern[] = "/tmp/sweep-fifo-XXXXXX";
-    scratch = mkdtemp(pattern);
+    std::string pattern = ::testing::TempDir() + "sweep-fifo-XXXXXX";
+    scratch = mkdtemp(pattern.data());
     options.workingDir = scratch;
     // A command started with & reads /dev/null unless told otherwise: hence fd 3.
     options.prefix = {"sh", "-c", "mkfifo myfifo && { cat <&3 >myfifo & } 3<&0 && exec \"$0\""};

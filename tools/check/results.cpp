@@ -1,0 +1,201 @@
+// Reads test programs' JSON reports and writes ./labs check's report; see results.h.
+#include "results.h"
+
+#include <nlohmann/json.hpp>
+
+namespace check
+{
+
+void readReport(const std::string &json, std::map<std::string, Outcome *> &byName)
+{
+    const nlohmann::json report = nlohmann::json::parse(json, nullptr, false);
+    if (report.is_discarded() || !report.contains("testsuites")) {
+        return;
+    }
+    auto text = [](const nlohmann::json &object, const char *key) {
+        const auto at = object.find(key);
+        return at != object.end() && at->is_string() ? at->get<std::string>() : std::string();
+    };
+    for (const nlohmann::json &suite : report["testsuites"]) {
+        if (!suite.contains("testsuite")) {
+            continue;
+        }
+        for (const nlohmann::json &test : suite["testsuite"]) {
+            const std::string name = text(test, "classname") + "." + text(test, "name");
+            const auto found = byName.find(name);
+            if (found == byName.end() || text(test, "status") != "RUN") {
+                continue;
+            }
+            Outcome &outcome = *found->second;
+            outcome.ran = true;
+            outcome.skipped = text(test, "result") == "SKIPPED";
+            outcome.used = text(test, "used") == "1";
+            outcome.lastRun = text(test, "ran");
+            outcome.unsafe = text(test, "unsafe");
+            outcome.detail.clear();
+            if (const auto failures = test.find("failures"); failures != test.end()) {
+                for (const nlohmann::json &failure : *failures) {
+                    outcome.detail += text(failure, "failure");
+                    if (!outcome.detail.ends_with('\n')) {
+                        outcome.detail += '\n';
+                    }
+                }
+            }
+            outcome.passed = outcome.detail.empty();
+        }
+    }
+}
+
+Verdict verdictOf(const Outcome &outcome, bool strict)
+{
+    if (!outcome.ran) {
+        return Verdict::fail;
+    }
+    if (outcome.skipped) {
+        return Verdict::skip;
+    }
+    if (!outcome.used) {
+        return Verdict::unused;
+    }
+    if (outcome.passed) {
+        return Verdict::pass;
+    }
+    switch (outcome.what.kind) {
+    case Kind::mended:
+        return strict ? Verdict::fail : Verdict::note;
+    case Kind::choice:
+        // Left to the implementer, but never a crash, a hang or a flood.
+        return outcome.unsafe.empty() ? Verdict::note : Verdict::fail;
+    default:
+        return Verdict::fail;
+    }
+}
+
+std::string capped(const std::string &text, std::size_t maxLines, std::size_t maxWidth)
+{
+    std::string result;
+    std::size_t lines = 0, start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        if (lines == maxLines) {
+            std::size_t more = 0;
+            for (std::size_t i = start; i < text.size(); ++i) {
+                more += text[i] == '\n';
+            }
+            result += "... (" + std::to_string(more + (text.back() != '\n')) + " more lines, " +
+                      std::to_string(text.size() - start) + " bytes)\n";
+            break;
+        }
+        const std::size_t length = end - start;
+        if (length > maxWidth) {
+            result.append(text, start, maxWidth);
+            result += "... (" + std::to_string(length - maxWidth) + " more bytes on this line)\n";
+        } else {
+            result.append(text, start, length);
+            result += '\n';
+        }
+        ++lines;
+        start = end + 1;
+    }
+    return result;
+}
+
+namespace
+{
+
+void indented(std::ostream &out, const std::string &text)
+{
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = text.find('\n', start);
+        out << "    " << text.substr(start, end - start) << '\n';
+        if (end == std::string::npos) {
+            break;
+        }
+        start = end + 1;
+    }
+}
+
+// A failure's messages, with the source locations of the collection's tests left out:
+// what the case saw and expected is what the reader needs.
+std::string withoutLocations(const std::string &detail)
+{
+    std::string result;
+    std::size_t start = 0;
+    while (start < detail.size()) {
+        std::size_t end = detail.find('\n', start);
+        if (end == std::string::npos) {
+            end = detail.size();
+        }
+        const std::string line = detail.substr(start, end - start);
+        if (!(line.ends_with(": Failure") && line.find(".cpp:") != std::string::npos)) {
+            result += line + '\n';
+        }
+        start = end + 1;
+    }
+    return result;
+}
+
+} // namespace
+
+Tally report(std::ostream &out, const std::vector<Outcome> &outcomes, bool strict)
+{
+    Tally tally;
+    std::vector<const Outcome *> notes, unused;
+    for (const Outcome &outcome : outcomes) {
+        switch (verdictOf(outcome, strict)) {
+        case Verdict::pass:
+            out << "PASS " << outcome.what.name << '\n';
+            ++tally.passed;
+            break;
+        case Verdict::fail:
+            out << "FAIL " << outcome.what.name << '\n';
+            if (outcome.what.kind == Kind::choice) {
+                out << "    (how it answers here is left to you, but not this: it "
+                    << outcome.unsafe.substr(outcome.unsafe.find("; it ") + 5) << ")\n";
+            } else if (outcome.what.kind == Kind::mended) {
+                out << "    (counted with --strict: " << outcome.what.note << ")\n";
+            }
+            indented(out, capped(withoutLocations(outcome.detail)));
+            if (!outcome.lastRun.empty()) {
+                out << "    your build " << outcome.lastRun << '\n';
+            }
+            ++tally.failed;
+            break;
+        case Verdict::note:
+            notes.push_back(&outcome);
+            ++tally.notes;
+            break;
+        case Verdict::skip:
+            out << "SKIP " << outcome.what.name << '\n';
+            break;
+        case Verdict::unused:
+            unused.push_back(&outcome);
+            break;
+        }
+    }
+    out << tally.passed << " passed, " << tally.failed << " failed\n";
+    if (!notes.empty()) {
+        out << "notes (not counted" << (strict ? "" : "; --strict counts the mended ones")
+            << "):\n";
+        for (const Outcome *outcome : notes) {
+            if (outcome->what.kind == Kind::mended) {
+                out << "  mended " << outcome->what.name << ": yours keeps the description's "
+                    << "fault: " << outcome->what.note << '\n';
+            } else {
+                out << "  choice " << outcome->what.name << ": left to you (" << outcome->what.note
+                    << "); yours answers differently from the collection, safely\n";
+            }
+            indented(out, capped(withoutLocations(outcome->detail), 8, 160));
+        }
+    }
+    for (const Outcome *outcome : unused) {
+        out << "note: " << outcome->what.name << " did not run your build: not counted\n";
+    }
+    return tally;
+}
+
+} // namespace check
