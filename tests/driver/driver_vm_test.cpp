@@ -3,12 +3,12 @@
 // ended with its marker, and that the kernel log holds no report from the moment the module
 // was first loaded. One boot runs them all; when the kernel crashes (or the VM hangs) in one,
 // that one fails with the kernel's report and the VM boots again for those not run yet.
-// ModuleCheck runs tools/check/module-check on faulty copies of the module. DriverFuzz boots it with
-// the fuzzer; FrontDoorSession runs `./labs run qb_ioctl` (its own boot) and checks the
-// session it shows; LabsVm runs scripts through `./labs vm` and fetches the kernel image on a
-// machine that cannot. With VMLAB_DEBUG_KERNEL=1 every boot is on the debugging kernel (all
-// cases are skipped while it is not built), and BrokenModule shows that its instruments
-// catch a faulty copy of the module.
+// DriverFuzz boots it with the fuzzer; FrontDoorSession runs `./labs run qb_ioctl` (its own
+// boot) and checks the session it shows; LabsVm runs scripts through `./labs vm` and fetches
+// the kernel image on a machine that cannot; ModuleCheck runs tools/check/module-check on
+// faulty copies of the module. With VMLAB_DEBUG_KERNEL=1 every boot is on the debugging
+// kernel (all cases are skipped while it is not built), and BrokenModule shows that its
+// instruments catch a faulty copy of the module.
 #include "kernel_log.h"
 #include "run_process.h"
 #include "scenario_log.h"

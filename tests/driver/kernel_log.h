@@ -9,13 +9,18 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-// The words that mark a kernel report: a fault, a warning, or a finding of one of the
-// debugging kernel's instruments (KASAN, UBSAN, lockdep, the usercopy, fortify, list and
-// atomic-sleep checks). Once the module is loaded, none may appear in the kernel log (the
-// debugging kernel names lockdep once at boot, before that).
+// The words that mark a kernel report: a fault (some oopses name only their trap), a panic,
+// a warning, or a finding of one of the debugging kernel's instruments (KASAN, UBSAN,
+// lockdep, the usercopy, fortify, list and atomic-sleep checks). Once the module is loaded,
+// none may appear in the kernel log (the debugging kernel names lockdep once at boot, before
+// that).
 inline constexpr const char *kernelReportWords[] = {"WARNING",
                                                     "BUG",
                                                     "Oops",
+                                                    "general protection fault",
+                                                    "divide error",
+                                                    "invalid opcode",
+                                                    "Kernel panic",
                                                     "Call Trace",
                                                     "KASAN",
                                                     "UBSAN",
