@@ -12,5 +12,8 @@ function(labs_add_test name)
     add_dependencies(${name} ${ARG_NEEDS})
   endif()
   # Parameterised cases are named by their own name generators; the value is not repeated.
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 30 NO_PRETTY_VALUES)
+  # Each case writes down the deliverables it names (LABS_CENSUS); the case table's test
+  # runs after all of them and holds ./labs check's table against that list.
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 30 NO_PRETTY_VALUES
+    PROPERTIES ENVIRONMENT LABS_CENSUS=${CMAKE_BINARY_DIR}/census FIXTURES_REQUIRED census)
 endfunction()

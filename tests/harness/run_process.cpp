@@ -250,12 +250,24 @@ void noteCensus(const std::string &kind, const std::string &name)
     if (folder == nullptr || test == nullptr) {
         return;
     }
-    static std::ofstream census(std::string(folder) + "/" + std::to_string(getpid()) + ".tsv",
-                                std::ios::app);
+    static std::ofstream census = [&] {
+        std::filesystem::create_directories(folder);
+        return std::ofstream(std::string(folder) + "/" + std::to_string(getpid()) + ".tsv",
+                             std::ios::app);
+    }();
     const std::string self = std::filesystem::read_symlink("/proc/self/exe").filename().string();
     census << self << '\t' << test->test_suite_name() << '.' << test->name() << '\t' << kind
            << '\t' << name << '\n'
            << std::flush;
+}
+
+// A program of the build run by path (some cases name theirs before any case runs).
+void noteProgramCensus(const std::string &program)
+{
+    const std::string folder = std::string(LABS_BIN_DIR) + "/";
+    if (program.starts_with(folder) && program.find('/', folder.size()) == std::string::npos) {
+        noteCensus("bin", program.substr(folder.size()));
+    }
 }
 
 // A run of the build under check goes into ./labs check's sandbox when it asks for one
@@ -330,6 +342,7 @@ RunResult run(const std::string &program, const std::vector<std::string> &args,
 {
     // A program that exits without reading all its input must not kill the test.
     std::signal(SIGPIPE, SIG_IGN);
+    noteProgramCensus(program);
 
     std::vector<std::string> argv = options.prefix;
     // Someone else's build runs without network and, under root, as nobody, and gets no
@@ -575,6 +588,7 @@ pid_t lastDescendant(pid_t pid)
 RunResult runTyped(const std::string &program, const std::vector<std::string> &args,
                    const std::vector<std::string> &answers, const RunOptions &options)
 {
+    noteProgramCensus(program);
     int terminal = -1, side = -1;
     termios settings = plainTerminal();
     if (openpty(&terminal, &side, nullptr, &settings, nullptr) != 0) {
