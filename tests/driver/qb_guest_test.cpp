@@ -602,23 +602,33 @@ TEST_F(QbModule, RegistrationFailureFailsTheLoadAfterLoggingBothLines)
     EXPECT_EQ(unloadModule("qb_ioctl"), 0);
 }
 
-// Marks the start of each scenario in the kernel log ("qb-scenario start NAME"), so that the
-// host can tell which scenario a kernel report belongs to: the one whose mark came last. The
-// console has shown all of the scenario's "[ RUN      ]" line before the scenario starts, so
-// a crash that stops the VM at once still shows the scenario it happened in.
+// Marks each scenario in the kernel log ("qb-scenario start NAME" before it, "qb-scenario end
+// NAME passed" or "... failed" after it), so that the host can tell which scenario a kernel
+// report belongs to (the one whose start came last) and has each verdict even when the
+// console's copy of it is garbled. The console has shown all of the scenario's
+// "[ RUN      ]" line before the scenario starts, so a crash that stops the VM at once still
+// shows the scenario it happened in.
 class ScenarioMarks : public ::testing::EmptyTestEventListener
 {
     void OnTestStart(const ::testing::TestInfo &info) override
     {
         std::fflush(stdout);
         tcdrain(STDOUT_FILENO);
-        const std::string mark = std::string("qb-scenario start ") + info.test_suite_name() +
-                                 "." + info.name() + "\n";
+        mark(std::string("start ") + info.test_suite_name() + "." + info.name());
+    }
+    void OnTestEnd(const ::testing::TestInfo &info) override
+    {
+        mark(std::string("end ") + info.test_suite_name() + "." + info.name() +
+             (info.result()->Failed() ? " failed" : " passed"));
+    }
+    static void mark(const std::string &what)
+    {
+        const std::string line = "qb-scenario " + what + "\n";
         // A file of its own for each mark: the kernel limits how many messages one open file
         // of /dev/kmsg may write in a burst.
         const int fd = open("/dev/kmsg", O_WRONLY | O_CLOEXEC);
-        if (fd < 0 || write(fd, mark.data(), mark.size()) != static_cast<ssize_t>(mark.size())) {
-            std::perror("qb_guest_test: the scenario's mark in the kernel log");
+        if (fd < 0 || write(fd, line.data(), line.size()) != static_cast<ssize_t>(line.size())) {
+            std::perror("qb_guest_test: a scenario's mark in the kernel log");
         }
         if (fd >= 0) {
             close(fd);

@@ -1,7 +1,7 @@
 // One boot of the guest's scenarios read scenario by scenario, on the host: what the guest
 // printed for each (its "[ RUN      ]" line up to its verdict) and the first lines of any
 // kernel report in its part of the log. A scenario's part of the kernel log runs from its
-// mark ("qb-scenario start NAME", written by the guest before it starts) to the next mark;
+// mark ("qb-scenario start NAME", written by the guest before it starts) to the next start;
 // on the console, where the kernel shows its reports (and nothing else when it crashes), it
 // runs from the scenario's "[ RUN      ]" line to the next one.
 #pragma once
@@ -125,13 +125,22 @@ inline std::vector<ScenarioPart> scenarioParts(const std::string &console,
             current->passed = passedNow;
         }
     }
-    const std::string mark = "qb-scenario start ";
+    const std::string start = "qb-scenario start ";
+    const std::string end = "qb-scenario end ";
     current = nullptr; // the boot's own lines come before the first mark
     for (const std::string &line : splitLines(kernelLog)) {
         const std::string text = kernelText(line);
-        if (text.starts_with(mark)) {
-            current = &partNamed(parts, text.substr(mark.size()));
+        if (text.starts_with(start)) {
+            current = &partNamed(parts, text.substr(start.size()));
             reports = ReportReader(current->report.empty() ? &current->report : nullptr);
+        } else if (text.starts_with(end) && text.find(' ', end.size()) != std::string::npos) {
+            // "qb-scenario end NAME passed": the verdict, when the console lost its own.
+            const std::size_t verdict = text.rfind(' ');
+            ScenarioPart &part = partNamed(parts, text.substr(end.size(), verdict - end.size()));
+            if (!part.finished) {
+                part.finished = true;
+                part.passed = text.substr(verdict + 1) == "passed";
+            }
         } else if (current != nullptr) {
             reports.line(line);
         }
