@@ -78,7 +78,9 @@ class ReportReader
         if (!reading_ && report_->empty() && kernelReportIn(text) != nullptr) {
             reading_ = true;
         }
-        if (reading_ && report_->size() < reportLinesShown) {
+        // Call trace entries marked "?" are stale return addresses found on the stack, not
+        // calls: left out, so that the lines shown reach the module's own functions.
+        if (reading_ && report_->size() < reportLinesShown && !text.starts_with(" ? ")) {
             report_->push_back(line);
         }
     }
