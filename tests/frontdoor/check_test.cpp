@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 #include <sstream>
 #include <string>
@@ -189,46 +190,166 @@ TEST_F(Check, AClassGetsOneRowPerStudent)
     ASSERT_TRUE(run("gcc", {(scratch / "hang.c").string(), "-o",
                             (scratch / "class/carol/c_src_108").string()})
                     .exited(0));
+    std::ofstream(scratch / "class/carol/c_src_161.c") << "#include <stdio.h>\n"
+                                                           "int main(void) { for (int i = 1; "
+                                                           "i <= 10; ++i) printf(\"%d\\n\", i); }\n";
     const fs::path csv = scratch / "class.csv";
     const RunResult result =
         check({"--class", (scratch / "class").string(), "--csv", csv.string(), "--timeout", "1"});
     EXPECT_TRUE(result.exited(0)) << result.err;
-    EXPECT_EQ(readFile(csv), "student,c_src_108\nalice,3/3\nbob,2/3\ncarol,0/3\n");
-    EXPECT_NE(result.out.find("alice    3/3"), std::string::npos) << result.out;
+    EXPECT_EQ(readFile(csv), "student,c_src_108,c_src_108 notes,c_src_161,c_src_161 notes\n"
+                             "alice,3/3,0,-,-\nbob,2/3,0,-,-\ncarol,0/3,0,3/3,0\n");
+    EXPECT_NE(result.out.find("alice    3/3        -"), std::string::npos) << result.out;
 }
 
-// Every deliverable ./labs list shows can be checked, and a folder is checked by file name.
-TEST_F(Check, EveryListedDeliverableCanBeCheckedAndAFolderByItsFileNames)
+// A folder is checked by its file names: builds and sources; a file that is no build of its
+// deliverable fails that deliverable, and the check goes on.
+TEST_F(Check, AFolderIsCheckedByItsFileNamesAndGoesOnPastARejectedFile)
 {
-    std::set<std::string> listed, checkable;
-    for (const auto &entry : fs::directory_iterator(source("catalog"))) {
-        if (entry.path().extension() == ".tsv") {
-            for (const std::string &line : lines(readFile(entry.path()))) {
-                if (!line.empty() && line[0] != '#') {
-                    listed.insert(line.substr(0, line.find('|')));
-                }
-            }
-        }
-    }
-    for (const std::string &line : lines(readFile(source("tools/check/cases.tsv")))) {
-        if (!line.empty() && line[0] != '#') {
-            checkable.insert(line.substr(0, line.find('|')));
-        }
-    }
-    EXPECT_EQ(checkable, listed);
-
     fs::create_directories(scratch / "mine");
     fs::copy_file(bin("c_src_108"), scratch / "mine/c_src_108");
     fs::copy_file(bin("c_src_39"), scratch / "mine/c_src_161"); // the wrong program
-    const RunResult result = check({"--dir", (scratch / "mine").string()});
+    std::ofstream(scratch / "mine/c_src_146") << "not a program\n";
+    fs::copy_file(source("exercises/c_src_174.cpp"), scratch / "mine/c_src_174.cpp");
+    const fs::path junit = scratch / "report.xml";
+    const RunResult result =
+        check({"--dir", (scratch / "mine").string(), "--junit", junit.string()});
     EXPECT_TRUE(result.exited(1)) << result.out << result.err;
     EXPECT_NE(result.out.find("=== c_src_108 ("), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("=== c_src_146 (" + (scratch / "mine/c_src_146").string() +
+                              ")\nlabs check: " + (scratch / "mine/c_src_146").string() +
+                              " is not an ELF program or library\n0 passed, 1 failed\n"),
+              std::string::npos)
+        << result.out;
     EXPECT_NE(
         result.out.find(
             "FAIL Demos/FixedOutputProgram.WritesExactlyItsBytesAndExitsWithZero/c_src_161\n"),
         std::string::npos)
         << result.out;
-    EXPECT_EQ(lines(result.out).back(), "5 passed, 1 failed") << result.out;
+    EXPECT_EQ(lines(result.out).back(), "=== all: 8 passed, 2 failed") << result.out;
+    const std::string xml = readFile(junit);
+    EXPECT_NE(xml.find("<testsuite name=\"labs check c_src_174\" tests=\"3\" failures=\"0\">"),
+              std::string::npos)
+        << xml;
+    EXPECT_NE(xml.find("<testsuite name=\"labs check c_src_146\" tests=\"1\" failures=\"1\">"),
+              std::string::npos)
+        << xml;
+}
+
+// The program deliverables and their file names, from the case table.
+std::vector<std::pair<std::string, std::string>> programDeliverables(const std::string &kind)
+{
+    std::vector<std::pair<std::string, std::string>> found;
+    for (const std::string &line : lines(readFile(source("tests/check/cases.tsv")))) {
+        const std::string marker = " | " + kind + ":";
+        const std::size_t at = line.find(marker);
+        if (!line.starts_with("#") && at != std::string::npos &&
+            line.find('|', at + marker.size()) == std::string::npos) {
+            found.emplace_back(line.substr(0, at), line.substr(at + marker.size()));
+        }
+    }
+    return found;
+}
+
+// Each "=== NAME" section of a folder's report with a failure, by name.
+std::set<std::string> failingSections(const std::string &report)
+{
+    std::set<std::string> failing;
+    std::string section;
+    for (const std::string &line : lines(report)) {
+        if (line.starts_with("=== ") && !line.starts_with("=== all:")) {
+            section = line.substr(4, line.find(' ', 4) - 4);
+        } else if (line.find(" passed, ") != std::string::npos && !line.ends_with(" 0 failed") &&
+                   !line.starts_with("===")) {
+            failing.insert(section);
+        }
+    }
+    return failing;
+}
+
+// A build that prints one fixed line, whatever it is given, fails every program deliverable
+// on every target: the cases of what the description states see each one's output.
+TEST_F(Check, AProgramThatPrintsAFixedLineFailsEveryProgramDeliverable)
+{
+    std::ofstream(scratch / "homework.c")
+        << "#include <stdio.h>\nint main(void) { puts(\"I did not do the homework\"); }\n";
+    const std::map<std::string, std::string> compilers = {
+        {"bin", "gcc"}, {"arm", "arm-linux-gnueabi-gcc"}, {"i386", "i686-linux-gnu-gcc"}};
+    fs::create_directories(scratch / "lazy");
+    std::set<std::string> all;
+    for (const auto &[kind, compiler] : compilers) {
+        const fs::path built = scratch / ("homework-" + kind);
+        ASSERT_TRUE(run(compiler, {(scratch / "homework.c").string(), "-o", built.string()})
+                        .exited(0));
+        for (const auto &[name, file] : programDeliverables(kind)) {
+            fs::copy_file(built, scratch / "lazy" / name);
+            all.insert(name);
+        }
+    }
+    ASSERT_GE(all.size(), 40u);
+    const RunResult result = check({"--dir", (scratch / "lazy").string()});
+    EXPECT_TRUE(result.exited(1));
+    EXPECT_EQ(failingSections(result.out), all) << result.out;
+}
+
+// One byte of the output changed: each x86-64 program that writes something is run behind a
+// wrapper that flips the first byte it writes, and fails.
+TEST_F(Check, OneChangedByteOfOutputFailsEveryProgram)
+{
+    std::ofstream(scratch / "flip.c") << R"(#include <signal.h>
+#include <stdio.h>
+#include <sys/wait.h>
+#include <unistd.h>
+int main(int argc, char **argv)
+{
+    (void)argc;
+    int out[2];
+    if (pipe(out) != 0) return 125;
+    pid_t pid = fork();
+    if (pid == 0) {
+        dup2(out[1], 1);
+        close(out[0]);
+        close(out[1]);
+        argv[0] = REAL;
+        execv(REAL, argv);
+        _exit(127);
+    }
+    close(out[1]);
+    char buffer[4096];
+    ssize_t n;
+    int first = 1;
+    while ((n = read(out[0], buffer, sizeof buffer)) > 0) {
+        if (first) buffer[0] ^= 0x20;
+        first = 0;
+        if (write(1, buffer, (size_t)n) != n) break;
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (WIFSIGNALED(status)) {
+        signal(WTERMSIG(status), SIG_DFL);
+        raise(WTERMSIG(status));
+    }
+    return WEXITSTATUS(status);
+}
+)";
+    fs::create_directories(scratch / "flipped");
+    std::set<std::string> all;
+    for (const auto &[name, file] : programDeliverables("bin")) {
+        RunOptions quick;
+        quick.stopAfterOutput = 1;
+        if (run(bin(file), {}, quick).out.empty()) {
+            continue; // nothing to change (a demo that prints nothing fails the test above)
+        }
+        const std::string real = "-DREAL=\"" + bin(file) + "\"";
+        ASSERT_TRUE(run("gcc", {real, (scratch / "flip.c").string(), "-o",
+                                (scratch / "flipped" / name).string()})
+                        .exited(0));
+        all.insert(name);
+    }
+    // A flipped prompt never gets its answer typed: a short time limit ends those runs.
+    const RunResult result = check({"--dir", (scratch / "flipped").string(), "--timeout", "2"});
+    EXPECT_TRUE(result.exited(1));
+    EXPECT_EQ(failingSections(result.out), all) << result.out;
 }
 
 TEST_F(Check, BadArgumentsGetOneLineAndStatusTwo)
