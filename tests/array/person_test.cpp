@@ -115,7 +115,7 @@ TEST_P(PersonTest, ReadsTheNameAndPrintsExactly)
     RunOptions options;
     options.input = c.input;
     const RunResult result = run(testProgram("person_driver"), args, options);
-    EXPECT_EQ(result.out, c.out) << visible(result.out);
+    EXPECT_SAME_OUTPUT(result.out, c.out);
     EXPECT_EQ(result.err, c.report);
     EXPECT_TRUE(result.exited(0));
 }

@@ -136,7 +136,7 @@ class NumericTest : public ::testing::TestWithParam<NumericCase>
     {
         const NumericCase &c = GetParam();
         const RunResult result = runWithInput(bin(program), c.input);
-        EXPECT_EQ(result.out, c.out) << visible(result.out);
+        EXPECT_SAME_OUTPUT(result.out, c.out);
         EXPECT_EQ(result.err, c.err);
         EXPECT_TRUE(result.exited(c.status)) << result.status << " " << result.signal;
     }

@@ -101,7 +101,7 @@ class CaseconvTest : public ::testing::TestWithParam<ConsoleCase>
 void expectRun(const std::string &program, const ConsoleCase &c)
 {
     const RunResult result = runWithInput(bin(program), c.input);
-    EXPECT_EQ(result.out, c.out) << visible(result.out);
+    EXPECT_SAME_OUTPUT(result.out, c.out);
     EXPECT_EQ(result.err, "");
     EXPECT_TRUE(result.exited(c.status)) << result.status << " " << result.signal;
 }
@@ -145,7 +145,7 @@ TEST(CaseconvBytes, EveryByteValueTwice)
         }
     }
     const RunResult result = runWithInput(bin("caseconv"), input);
-    EXPECT_EQ(result.out, expected) << visible(result.out);
+    EXPECT_SAME_OUTPUT(result.out, expected);
     EXPECT_TRUE(result.exited(0));
 }
 

@@ -103,7 +103,7 @@ TEST(Typist, ShowsEachTypedLineAfterItsPromptAndPassesTheStatusOn)
 TEST(Typist, EndsTheInputForAProgramThatReadsToTheEnd)
 {
     const RunResult result = typed("cat; echo done", "one\ntwo");
-    EXPECT_EQ(result.out, "one\none\ntwotwodone\n") << visible(result.out);
+    EXPECT_SAME_OUTPUT(result.out, "one\none\ntwotwodone\n");
     EXPECT_TRUE(result.exited(0));
 }
 

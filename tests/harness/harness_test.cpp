@@ -109,7 +109,7 @@ TEST(Harness, SendsStandardOutputToAGivenFile)
 TEST(Harness, TypesEachLineOnlyWhenTheProgramWaitsForOne)
 {
     const RunResult result = runTyped("cat", {}, {"one", "two"});
-    EXPECT_EQ(result.out, "one\none\ntwo\ntwo\n") << visible(result.out);
+    EXPECT_SAME_OUTPUT(result.out, "one\none\ntwo\ntwo\n");
     EXPECT_TRUE(result.stopped);
     EXPECT_EQ(result.signal, SIGKILL);
 }

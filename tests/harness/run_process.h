@@ -5,6 +5,8 @@
 #include <chrono>
 #include <csignal>
 #include <cstddef>
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
@@ -71,6 +73,20 @@ constexpr bool sanitized = LABS_SANITIZED;
 
 // Bytes shown one per character with escapes, for readable failure messages.
 std::string visible(const std::string &bytes);
+
+// Compares what a program wrote with what it must write. On a difference the message shows
+// a few lines of both around the first one that differs ("expected", then "yours"), escaped
+// as visible() does, with that line's number and its first differing byte marked.
+::testing::AssertionResult sameOutput(const std::string &yours, const std::string &expected);
+
+// The same as a check of the current case, failing it with that message alone.
+#define EXPECT_SAME_OUTPUT(yours, expected)                                                    \
+    do {                                                                                       \
+        const ::testing::AssertionResult same = ::harness::sameOutput(yours, expected);       \
+        if (!same) {                                                                           \
+            ADD_FAILURE() << same.message();                                                   \
+        }                                                                                      \
+    } while (false)
 
 // Splits text into lines at each '\n' (the line breaks are dropped; a last piece
 // without a line break is kept).

@@ -189,7 +189,7 @@ TEST_P(FifoExactTest, CopiesTheChunkBehindThePrefix)
 {
     const ExactCase &c = GetParam();
     const RunResult result = runWithWriter(c.writes);
-    EXPECT_EQ(result.out, c.out) << visible(result.out);
+    EXPECT_SAME_OUTPUT(result.out, c.out);
     EXPECT_EQ(result.err, "");
     EXPECT_TRUE(result.exited(0)) << result.status << " " << result.signal;
 }
@@ -274,7 +274,7 @@ TEST_P(RegularFileTest, IsCopiedChunkByChunk)
     ScratchFolder folder;
     writeFile(folder.file("myfifo"), c.content);
     const RunResult result = runReader(folder);
-    EXPECT_EQ(result.out, c.out) << visible(result.out);
+    EXPECT_SAME_OUTPUT(result.out, c.out);
     EXPECT_EQ(result.err, "");
     EXPECT_TRUE(result.exited(0));
 }

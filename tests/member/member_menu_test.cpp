@@ -49,7 +49,7 @@ RunResult menu(const std::string &input, bool withDouble = false)
 TEST(MemberMenu, ASessionThroughTheStandIn)
 {
     const RunResult result = menu(session);
-    EXPECT_EQ(result.out, sessionOutput) << visible(result.out);
+    EXPECT_SAME_OUTPUT(result.out, sessionOutput);
     EXPECT_EQ(result.err, "");
     EXPECT_TRUE(result.exited(0));
 }

@@ -410,7 +410,7 @@ TEST_P(MemberTest, CallsTheRecordingDoubleInOrder)
 {
     const MemberCase &c = GetParam();
     const RunResult result = drive(c, true);
-    EXPECT_EQ(result.out, c.transcript) << visible(result.out);
+    EXPECT_SAME_OUTPUT(result.out, c.transcript);
     EXPECT_EQ(result.err, c.report) << visible(result.err);
     EXPECT_TRUE(result.exited(0));
 }
@@ -419,7 +419,7 @@ TEST_P(MemberTest, PrintsExactlyWithTheStandIn)
 {
     const MemberCase &c = GetParam();
     const RunResult result = drive(c, false);
-    EXPECT_EQ(result.out, withoutCalls(c.transcript)) << visible(result.out);
+    EXPECT_SAME_OUTPUT(result.out, withoutCalls(c.transcript));
     EXPECT_EQ(result.err, c.report) << visible(result.err);
     EXPECT_TRUE(result.exited(0));
 }
@@ -434,7 +434,7 @@ TEST_P(DoubleAnswerTest, ActsOnTheComponentsAnswer)
 {
     const MemberCase &c = GetParam();
     const RunResult result = drive(c, true);
-    EXPECT_EQ(result.out, c.transcript) << visible(result.out);
+    EXPECT_SAME_OUTPUT(result.out, c.transcript);
     EXPECT_EQ(result.err, c.report) << visible(result.err);
     EXPECT_TRUE(result.exited(0));
 }

@@ -33,7 +33,7 @@ TEST_P(ExactOutput, PrintsItsLinesAndExitsWithZero)
     RunOptions options;
     options.env = {std::string("LD_LIBRARY_PATH=") + LABS_LIB_DIR};
     const RunResult result = runOn(*c.target, c.program, options);
-    EXPECT_EQ(result.out, c.expected) << visible(result.out);
+    EXPECT_SAME_OUTPUT(result.out, c.expected);
     EXPECT_EQ(result.err, "");
     EXPECT_TRUE(result.exited(0)) << "status " << result.status << ", signal " << result.signal;
 }

@@ -131,7 +131,12 @@ std::string withoutLocations(const std::string &detail)
             end = detail.size();
         }
         const std::string line = detail.substr(start, end - start);
-        if (!(line.ends_with(": Failure") && line.find(".cpp:") != std::string::npos)) {
+        const std::size_t colon = line.rfind(':');
+        const bool location =
+            line.starts_with("/") && colon != std::string::npos && colon + 1 < line.size() &&
+            (line.ends_with(": Failure") ||
+             line.find_first_not_of("0123456789", colon + 1) == std::string::npos);
+        if (!location && line != "Failed") {
             result += line + '\n';
         }
         start = end + 1;
