@@ -200,6 +200,9 @@ TEST_P(ArrayTest, ABadHandleIsReportedBeforeABadIndex)
 
 TEST_P(ArrayTest, NullHandleAndNullOutParametersGetANegativeCode)
 {
+    if (checkingAnotherBuild()) {
+        GTEST_SKIP() << "callers must not pass a null handle or out-parameter: our own answer";
+    }
     void *out = nullptr;
     EXPECT_EQ(array.size(nullptr), ARRAY_ERR_HANDLE);
     EXPECT_EQ(array.add(nullptr, &out), ARRAY_ERR_HANDLE);
@@ -215,6 +218,9 @@ TEST_P(ArrayTest, NullHandleAndNullOutParametersGetANegativeCode)
 // A null out-parameter for creation is refused with the null-handle code, not written through.
 TEST_P(ArrayTest, CreateGivenANullOutParameterGetsANegativeCode)
 {
+    if (checkingAnotherBuild()) {
+        GTEST_SKIP() << "callers must not pass a null out-parameter: our own answer";
+    }
     EXPECT_EQ(array.create(nullptr), ARRAY_ERR_HANDLE);
 }
 

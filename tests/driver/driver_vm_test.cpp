@@ -156,26 +156,27 @@ std::string joined(const std::vector<std::string> &lines)
     return text;
 }
 
-// Why a boot stopped in the scenario of part, with what the kernel (or the console) said.
+// Why a boot stopped in the scenario of part, with the first lines of the kernel's report,
+// or else the last lines the console showed.
 std::string stoppedIn(const VmRun &run, const ScenarioPart &part, int number)
 {
-    const std::string where =
-        "boot " + std::to_string(number) + " (its console and kernel log: " + run.logs + ")";
-    if (!part.report.empty()) {
-        return "the kernel crashed during this scenario, in " + where +
-               "; the first lines of its report:\n" + joined(part.report);
-    }
-    std::vector<std::string> tail = lines(part.output);
-    if (tail.size() > reportLinesShown) {
-        tail.erase(tail.begin(), tail.end() - reportLinesShown);
-    }
     const std::string how =
         run.console.find("VMLAB-END status=") != std::string::npos
             ? "the guest's program ended during this scenario"
         : run.boot.err.find("did not finish within") != std::string::npos || run.boot.timedOut
             ? "the VM hung during this scenario (it did not finish in time)"
-            : "the VM stopped during this scenario";
-    return how + ", in " + where + "; the last lines it showed:\n" + joined(tail);
+        : part.report.empty() ? "the VM stopped during this scenario"
+                              : "the kernel crashed during this scenario";
+    const std::string where =
+        ", in boot " + std::to_string(number) + " (its console and kernel log: " + run.logs + ")";
+    if (!part.report.empty()) {
+        return how + where + "; the first lines of the kernel's report:\n" + joined(part.report);
+    }
+    std::vector<std::string> tail = lines(part.output);
+    if (tail.size() > reportLinesShown) {
+        tail.erase(tail.begin(), tail.end() - reportLinesShown);
+    }
+    return how + where + "; the last lines it showed:\n" + joined(tail);
 }
 
 // Boots the VM with the scenarios, and again for those left after each boot that stopped

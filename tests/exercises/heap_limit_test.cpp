@@ -89,6 +89,9 @@ TEST(MemoryAlloc2, ReportsZeroWhenNotEvenOneMiBIsGranted)
 
 TEST(FuncPtrBasic1, ARefusedBlockIsReportedOnStandardErrorWithStatusOne)
 {
+    if (checkingAnotherBuild()) {
+        GTEST_SKIP() << "a failed allocation has no path of its own: our own answer";
+    }
     const RunResult result = runLimited("funcPtrBasic1", smallestStartingLimit("funcPtrBasic1"));
     EXPECT_TRUE(result.exited(1)) << "status " << result.status << ", signal " << result.signal;
     EXPECT_EQ(result.out, "");

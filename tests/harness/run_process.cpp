@@ -707,6 +707,11 @@ std::string checked(const std::string &kind, const std::string &name, const std:
     return built;
 }
 
+bool checkingAnotherBuild()
+{
+    return checkedBuild().has_value();
+}
+
 void linkedLibrary(const std::string &name)
 {
     checked("lib", name, "");

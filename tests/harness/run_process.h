@@ -60,6 +60,11 @@ RunResult runTyped(const std::string &program, const std::vector<std::string> &a
 // (./labs check), the deliverable NAME of KIND (bin, lib, arm, i386) is PATH instead, and
 // run() starts it behind the words of LABS_CHECK_SANDBOX.
 std::string checked(const std::string &kind, const std::string &name, const std::string &built);
+// True while ./labs check runs the case against someone else's build: a case that asks what
+// the description does not (an argument callers must not pass, a value left undefined) is
+// then skipped.
+bool checkingAnotherBuild();
+
 // A program linked against the record library NAME (found on the library path, where
 // ./labs check puts a library under check first) is about to run.
 void linkedLibrary(const std::string &name);

@@ -409,6 +409,10 @@ class MemberTest : public ::testing::TestWithParam<MemberCase>
 TEST_P(MemberTest, CallsTheRecordingDoubleInOrder)
 {
     const MemberCase &c = GetParam();
+    if (c.answer == "VECBOX_DOUBLE_COUNT=untouched" && checkingAnotherBuild()) {
+        // What another build does then depends on what its stack held before.
+        GTEST_SKIP() << "a count left undefined: our own answer";
+    }
     const RunResult result = drive(c, true);
     EXPECT_SAME_OUTPUT(result.out, c.transcript);
     EXPECT_EQ(result.err, c.report) << visible(result.err);

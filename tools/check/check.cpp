@@ -64,6 +64,7 @@ struct Context {
     Options options;
     fs::path scratch; // this check's own folder, removed at the end
     std::map<std::string, std::vector<std::string>> listed; // program -> its cases
+    int folders = 0; // the folders made so far for runs of test programs
 };
 
 Outcome outcomeOf(const Case &c)
@@ -408,6 +409,16 @@ std::vector<Outcome> runCases(Context &context, const Deliverable &deliverable,
             ending = sandbox::readEnding(r.started.statusRead);
             close(r.started.statusRead);
         }
+        // A test program that dies (a library crashing inside it) takes the cases after
+        // the one that killed it along: each of those runs again on its own.
+        if (units[r.unit].cases.size() > 1) {
+            for (const std::size_t i : units[r.unit].cases) {
+                if (!outcomes[i].ran) {
+                    units.push_back({units[r.unit].program, {i}});
+                }
+            }
+            return;
+        }
         for (const std::size_t i : units[r.unit].cases) {
             if (!outcomes[i].ran) {
                 std::string how = endingOf(wstatus);
@@ -427,7 +438,8 @@ std::vector<Outcome> runCases(Context &context, const Deliverable &deliverable,
     while (next < units.size() || !running.empty()) {
         while (next < units.size() && running.size() < static_cast<std::size_t>(cores)) {
             const Unit &unit = units[next];
-            const fs::path folder = context.scratch / ("unit" + std::to_string(next));
+            // A folder of its own for every run, never one an earlier run wrote in.
+            const fs::path folder = context.scratch / ("run" + std::to_string(++context.folders));
             const fs::path work = makeFolder(folder / "work");
             const fs::path tmp = makeFolder(folder / "tmp");
             std::string filter;

@@ -6,6 +6,30 @@
 namespace check
 {
 
+namespace
+{
+
+// gtest's JSON report writes each byte above 0x7f of a message as its own \u00XX: text
+// whose characters all lie below U+0100 is turned back into those bytes.
+std::string asBytes(const std::string &utf8)
+{
+    std::string bytes;
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(utf8[i]);
+        if (c < 0x80) {
+            bytes += static_cast<char>(c);
+        } else if ((c & 0xe0) == 0xc0 && c <= 0xc3 && i + 1 < utf8.size()) {
+            bytes += static_cast<char>(((c & 0x03) << 6) | (utf8[i + 1] & 0x3f));
+            ++i;
+        } else {
+            return utf8; // a character past U+00FF: the text was not bytes
+        }
+    }
+    return bytes;
+}
+
+} // namespace
+
 void readReport(const std::string &json, std::map<std::string, Outcome *> &byName)
 {
     const nlohmann::json report = nlohmann::json::parse(json, nullptr, false);
@@ -14,7 +38,8 @@ void readReport(const std::string &json, std::map<std::string, Outcome *> &byNam
     }
     auto text = [](const nlohmann::json &object, const char *key) {
         const auto at = object.find(key);
-        return at != object.end() && at->is_string() ? at->get<std::string>() : std::string();
+        return at != object.end() && at->is_string() ? asBytes(at->get<std::string>())
+                                                     : std::string();
     };
     for (const nlohmann::json &suite : report["testsuites"]) {
         if (!suite.contains("testsuite")) {
@@ -158,9 +183,11 @@ Tally report(std::ostream &out, const std::vector<Outcome> &outcomes, bool stric
             break;
         case Verdict::fail:
             out << "FAIL " << outcome.what.name << '\n';
-            if (outcome.what.kind == Kind::choice) {
+            if (outcome.what.kind == Kind::choice && !outcome.unsafe.empty()) {
                 out << "    (how it answers here is left to you, but not this: it "
-                    << outcome.unsafe.substr(outcome.unsafe.find("; it ") + 5) << ")\n";
+                    << outcome.unsafe.substr(std::min(outcome.unsafe.size(),
+                                                      outcome.unsafe.find("; it ") + 5))
+                    << ")\n";
             } else if (outcome.what.kind == Kind::mended) {
                 out << "    (counted with --strict: " << outcome.what.note << ")\n";
             }
