@@ -352,6 +352,122 @@ int main(int argc, char **argv)
     EXPECT_EQ(failingSections(result.out), all) << result.out;
 }
 
+// A copy of one of the project's student builds (tests/check/students/NAME), without the
+// module, which its own test tries in the VM.
+fs::path studentCopy(const fs::path &scratch, const std::string &student)
+{
+    const fs::path copy = scratch / student;
+    fs::copy(source("tests/check/students/" + student), copy, fs::copy_options::recursive);
+    fs::remove_all(copy / "qb_ioctl");
+    fs::remove(copy / "README.md");
+    return copy;
+}
+
+// Written to the letter of the description: every case of what it states passes, and where
+// the collection mends the description or the student chose otherwise, a note says so.
+TEST_F(Check, TheFaithfulStudentPassesWithNotesWhereTheCollectionDiffers)
+{
+    const RunResult result = check({"--dir", studentCopy(scratch, "faithful").string()});
+    EXPECT_TRUE(result.exited(0)) << result.out << result.err;
+    const std::string last = lines(result.out).back();
+    EXPECT_TRUE(last.starts_with("=== all: ") && last.find(" passed, 0 failed, ") != std::string::npos)
+        << last;
+    EXPECT_NE(result.out.find("  mended SrhAndDel/PersonTest.ReadsTheNameAndPrintsExactly/"
+                              "DeleteRemovesAdjacentMatches: yours keeps the description's fault: "
+                              "the description's del skips the record after each removed one"),
+              std::string::npos)
+        << result.out;
+    EXPECT_NE(result.out.find("  choice Calculator/CalculatorTest.C_src_146/DivisionByZero: left "
+                              "to you (what a division by zero"),
+              std::string::npos);
+    // Counted with --strict.
+    const RunResult strict =
+        check({"libarray_del", (scratch / "faithful/libarray_del/array.cpp").string(),
+               (scratch / "faithful/libarray_del/del.cpp").string(), "--strict"});
+    EXPECT_TRUE(strict.exited(1));
+    EXPECT_NE(strict.out.find("FAIL SrhAndDel/PersonTest.ReadsTheNameAndPrintsExactly/"
+                              "DeleteRemovesAdjacentMatches\n    (counted with --strict: "),
+              std::string::npos)
+        << strict.out;
+}
+
+// Each typical mistake fails the cases that see it, with expected and yours side by side
+// and how the build ended.
+TEST_F(Check, EachTypicalMistakeFailsWithAReportThatPointsAtIt)
+{
+    const RunResult result =
+        check({"--dir", studentCopy(scratch, "faulty").string(), "--timeout", "3"});
+    EXPECT_TRUE(result.exited(1));
+    for (const char *expected : {
+             "FAIL Calculator/CalculatorTest.C_src_146/Add\n"
+             "    the output differs from line 1, byte 1 on (expected 6 bytes, yours 10):\n"
+             "    expected:\n      > + : 7\\n\n        ^\n    yours:\n      > 3 + 4 = 7\\n\n",
+             "FAIL Demos/FixedOutputProgram.WritesExactlyItsBytesAndExitsWithZero/c_src_108\n",
+             "FAIL FunctionPointer/FuncPtrBasic2Test.FuncPtrBasic2/ZeroSubtracts\n",
+             "killed by SIGSEGV",
+             "FAIL Ex04_2/FifoChunkedTest.EveryByteArrivesInChunksOfAtMost1023/"
+             "TwoThousandBytesInOneWrite\n",
+             "FAIL EndlessLoop.CountsToTenThenPrintsQuestionMarksUntilInterrupted\n",
+             "FAIL SrhAndDel/PersonTest.ReadsTheNameAndPrintsExactly/"
+             "SearchIsWholeNameAndCaseSensitive\n",
+             "FAIL MemoryAlloc2.ReportsZeroWhenNotEvenOneMiBIsGranted\n",
+         }) {
+        EXPECT_NE(result.out.find(expected), std::string::npos) << expected << "\n" << result.out;
+    }
+}
+
+// Hostile programs and a hostile library run in the sandbox: nothing outside it is read or
+// written, nothing they start outlives their case, and the other student's results and the
+// table come out as ever.
+TEST_F(Check, HostileBuildsAreContainedAndJudgedLikeAnyOther)
+{
+    const fs::path hostile = studentCopy(scratch, "hostile");
+    fs::remove(hostile / "ex04-2.c"); // its time limits are the pipe tests' own matter
+    fs::create_directories(scratch / "class/alice");
+    fs::copy_file(bin("c_src_108"), scratch / "class/alice/c_src_108");
+    fs::copy_file(bin("c_src_103"), scratch / "class/alice/c_src_103");
+    fs::rename(hostile, scratch / "class/mallory");
+    const auto leftInTmp = [] {
+        int count = 0;
+        for (const auto &entry : fs::directory_iterator("/tmp")) {
+            count += entry.path().filename().string().starts_with("left-by-c_src_62");
+        }
+        return count;
+    };
+    const int leftBefore = leftInTmp();
+    const auto buildFiles = [] {
+        std::set<std::string> names;
+        for (const auto &entry : fs::directory_iterator(fs::path(bin("c_src_108")).parent_path())) {
+            names.insert(entry.path().filename().string());
+        }
+        return names;
+    }();
+    const fs::path csv = scratch / "class.csv";
+    const RunResult result = check({"--class", (scratch / "class").string(), "--csv", csv.string(),
+                                    "--timeout", "3"});
+    EXPECT_TRUE(result.exited(0)) << result.out << result.err;
+    const std::string table = readFile(csv);
+    EXPECT_NE(table.find("\nalice,"), std::string::npos) << table;
+    EXPECT_NE(table.find("\nalice,3/3,0,-,-,-,-,-,-,-,-,3/3,0,-,-\n"), std::string::npos) << table;
+    EXPECT_NE(table.find("\nmallory,"), std::string::npos) << table;
+    EXPECT_EQ(table.find("mallory,3/3"), std::string::npos) << table;
+    // Nothing left behind in the build, in the real /tmp, or running.
+    std::set<std::string> after;
+    for (const auto &entry : fs::directory_iterator(fs::path(bin("c_src_108")).parent_path())) {
+        after.insert(entry.path().filename().string());
+    }
+    EXPECT_EQ(after, buildFiles);
+    EXPECT_EQ(leftInTmp(), leftBefore);
+    // c_src_87's 150 children sleep a minute: none may be left.
+    const RunResult children = run("pgrep", {"-f", "build/c_src_87"});
+    EXPECT_EQ(children.out, "") << "children of c_src_87 still running";
+    // The shadow file was not there to read, whatever the report shows.
+    const RunResult one =
+        check({"c_src_108", (scratch / "class/mallory/c_src_108.c").string()});
+    EXPECT_EQ(one.out.find("root:"), std::string::npos) << one.out;
+    EXPECT_NE(one.out.find("/etc/shadow: No such file or directory"), std::string::npos) << one.out;
+}
+
 TEST_F(Check, BadArgumentsGetOneLineAndStatusTwo)
 {
     const struct {

@@ -564,7 +564,9 @@ void type(int terminal, const std::string &text)
 // it has started), or -1 while that line still ends in the sandbox's own processes.
 pid_t lastDescendant(pid_t pid)
 {
-    const std::filesystem::path runner = std::getenv("LABS_CHECK_SANDBOX");
+    std::error_code ignored;
+    const std::filesystem::path runner =
+        std::filesystem::weakly_canonical(std::getenv("LABS_CHECK_SANDBOX"), ignored);
     for (int depth = 0; depth < 8; ++depth) {
         const std::string task = "/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid);
         std::ifstream children(task + "/children");

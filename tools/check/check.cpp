@@ -964,8 +964,8 @@ int main(int argc, char **argv)
         if (root == nullptr || build == nullptr) {
             throw UsageError{"run it as ./labs check"};
         }
-        context.root = fs::absolute(root);
-        context.build = fs::absolute(build);
+        context.root = fs::weakly_canonical(fs::absolute(root));
+        context.build = fs::weakly_canonical(fs::absolute(build));
         context.table = readTable((context.root / "tests/check/cases.tsv").string());
         std::string why;
         if (!sandbox::available(why)) {
