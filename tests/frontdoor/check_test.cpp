@@ -152,24 +152,38 @@ TEST_F(Check, TheModuleIsCheckedInTheVm)
         GTEST_SKIP() << "the VM's tests are not part of the sanitizer build";
     }
     const RunResult ours =
-        check({"qb_ioctl", std::string(LABS_BIN_DIR) + "/../driver/qb_ioctl/qb_ioctl.ko"});
+        check({"qb_ioctl", std::string(LABS_BIN_DIR) + "/../driver/qb_ioctl/qb_ioctl.ko",
+               "--kernel", "default"});
     EXPECT_TRUE(ours.exited(0)) << ours.out << ours.err;
     EXPECT_NE(ours.out.find("PASS InTheVm/DriverScenario.RanAndPassed/"), std::string::npos)
         << ours.out;
 
+    // Written to the letter of the description: what it states passes; where the collection
+    // answers EINVAL, EFAULT or ENOTTY instead, notes; the sparse warnings of its global
+    // `result` are notes of the build.
+    const RunResult faithful = check(
+        {"qb_ioctl", source("tests/check/students/faithful/qb_ioctl"), "--kernel", "default"});
+    EXPECT_TRUE(faithful.exited(0)) << faithful.out << faithful.err;
+    EXPECT_NE(faithful.out.find("  mended InTheVm/DriverScenario.RanAndPassed/"
+                                "Counts_QbOversized_WriteIsRefusedWithEinvalAndStoresNothing_count12: "
+                                "yours keeps the description's fault"),
+              std::string::npos)
+        << faithful.out;
+
+    // The open's log line changed: the scenario that reads it fails.
     fs::create_directories(scratch / "module");
     fs::copy_file(source("driver/Kbuild"), scratch / "module/Kbuild");
     std::string text = readFile(source("driver/qb_ioctl.c"));
-    const std::size_t at = text.find("\t\tstatus = -EINVAL;\n\telse if (copy_from_user");
+    const std::size_t at = text.find("Device has been opened...");
     ASSERT_NE(at, std::string::npos);
-    text.replace(text.find("EINVAL", at), 6, "ENOSPC");
+    text.replace(at, 6, "Driver");
     std::ofstream(scratch / "module/qb_ioctl.c") << text;
-    const RunResult broken = check({"qb_ioctl", (scratch / "module").string()});
+    const RunResult broken =
+        check({"qb_ioctl", (scratch / "module").string(), "--kernel", "default"});
     EXPECT_TRUE(broken.exited(1)) << broken.out << broken.err;
-    EXPECT_NE(
-        broken.out.find("FAIL InTheVm/DriverScenario.RanAndPassed/"
-                        "Counts_QbOversized_WriteIsRefusedWithEinvalAndStoresNothing_count12\n"),
-        std::string::npos)
+    EXPECT_NE(broken.out.find("FAIL InTheVm/DriverScenario.RanAndPassed/"
+                              "QbDevice_OpenAndCloseLogOneLineEach\n"),
+              std::string::npos)
         << broken.out;
 
     const RunResult notModule = check({"qb_ioctl", source("README.md")});
