@@ -93,7 +93,8 @@ TEST(CaseTable, EveryListedDeliverableHasCasesTheDescriptionStates)
         for (const check::Case &c : check::casesOf(table(), deliverable.name, programs)) {
             specified += c.kind == check::Kind::specified;
         }
-        EXPECT_GT(specified, 0) << deliverable.name << " has no case of what the description states";
+        EXPECT_GT(specified, 0) << deliverable.name
+                                << " has no case of what the description states";
     }
     EXPECT_EQ(declared, catalog);
 }

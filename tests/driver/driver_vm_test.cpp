@@ -195,11 +195,11 @@ ScenarioRuns runScenarios(const std::string &name, const std::vector<std::string
         const std::filesystem::path script = scratch.path / "scenarios";
         std::ofstream(script) << "#!/bin/sh\nexec /lab/qb_guest_test"
                               << (filter.empty() ? "" : filter + "'") << "\n";
-        runs.boots.push_back(
-            boot(number == 1 ? name : name + "-" + std::to_string(number), script.string(),
-                 {"--add", testProgram("qb_guest_test"), "--add-module",
-                  source("tests/driver/majors_hog")},
-                 env));
+        runs.boots.push_back(boot(number == 1 ? name : name + "-" + std::to_string(number),
+                                  script.string(),
+                                  {"--add", testProgram("qb_guest_test"), "--add-module",
+                                   source("tests/driver/majors_hog")},
+                                  env));
         const VmRun &run = runs.boots.back();
         const std::vector<ScenarioPart> parts = scenarioParts(run.console, run.kernelLog);
         const ScenarioPart *unfinished = nullptr;
@@ -267,7 +267,8 @@ TEST_P(DriverScenario, RanAndPassed)
     ASSERT_NE(verdict, runs.verdicts.end())
         << GetParam() << " did not run: " << runs.stopped << "\n"
         << shown(runs.boots.back());
-    EXPECT_TRUE(verdict->second.passed) << GetParam() << " did not pass: " << verdict->second.detail;
+    EXPECT_TRUE(verdict->second.passed)
+        << GetParam() << " did not pass: " << verdict->second.detail;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -325,8 +326,8 @@ TEST(DriverVm, KernelLogHoldsNoReportOnceTheModuleWasLoaded)
         EXPECT_EQ(kernelReportIn(fromFirstLoad(run.kernelLog)), nullptr)
             << "a report in the kernel log:\n"
             << fromFirstLoad(run.kernelLog);
-        EXPECT_NE(run.console.find("VMLAB-END status="), std::string::npos)
-            << "the VM stopped:\n" << run.console;
+        EXPECT_NE(run.console.find("VMLAB-END status="), std::string::npos) << "the VM stopped:\n"
+                                                                            << run.console;
     }
 }
 
@@ -609,7 +610,8 @@ struct ModuleCheck {
     }
 };
 
-std::unique_ptr<ModuleCheck> checkCopy(const std::vector<std::pair<std::string, std::string>> &faults)
+std::unique_ptr<ModuleCheck>
+checkCopy(const std::vector<std::pair<std::string, std::string>> &faults)
 {
     auto check = std::make_unique<ModuleCheck>();
     check->kernel = onDebugKernel() ? "debug" : "default";
@@ -678,11 +680,11 @@ TEST(ModuleCheck, GlobalsWithoutDeclarationsAreNotedAndAnOopsFailsOnlyItsScenari
     }
     // As a student may well write it: the globals with no declaration before them (sparse asks
     // whether they should be static), and a NULL pointer written through by one command.
-    const auto check = checkCopy(
-        {{"extern int result;\nextern char data[QB_DATA_SIZE];\n"
-          "extern const struct file_operations qb_fops;\n",
-          ""},
-         {"printk(\"speed down\\n\");", "printk(\"speed down\\n\");\n\t\t*(volatile int *)0 = 1;"}});
+    const auto check = checkCopy({{"extern int result;\nextern char data[QB_DATA_SIZE];\n"
+                                   "extern const struct file_operations qb_fops;\n",
+                                   ""},
+                                  {"printk(\"speed down\\n\");",
+                                   "printk(\"speed down\\n\");\n\t\t*(volatile int *)0 = 1;"}});
     ASSERT_TRUE(check->run.exited(0)) << check->run.out << check->run.err;
     EXPECT_EQ(check->run.err, "");
     EXPECT_FALSE(std::filesystem::exists(check->scratch.path / "out/default.build-failed"))
@@ -692,9 +694,8 @@ TEST(ModuleCheck, GlobalsWithoutDeclarationsAreNotedAndAnOopsFailsOnlyItsScenari
     bool resultNoted = false;
     for (const std::string &note : notes) {
         EXPECT_TRUE(note.starts_with("qb_ioctl.c:")) << note;
-        resultNoted = resultNoted ||
-                      note.ends_with(": warning: symbol 'result' was not declared. "
-                                     "Should it be static?");
+        resultNoted = resultNoted || note.ends_with(": warning: symbol 'result' was not declared. "
+                                                    "Should it be static?");
     }
     EXPECT_TRUE(resultNoted) << check->written(".notes");
 
@@ -705,8 +706,8 @@ TEST(ModuleCheck, GlobalsWithoutDeclarationsAreNotedAndAnOopsFailsOnlyItsScenari
     EXPECT_EQ(failed.begin()->first, "Commands/QbIoctl.LogsAndReturnsAsDecided/speedDown");
     for (const char *words : {"the kernel crashed during this scenario",
                               "BUG: kernel NULL pointer dereference", "RIP: 0010:qb_ioctl"}) {
-        EXPECT_NE(failed.begin()->second.find(words), std::string::npos)
-            << words << " not in\n" << failed.begin()->second;
+        EXPECT_NE(failed.begin()->second.find(words), std::string::npos) << words << " not in\n"
+                                                                         << failed.begin()->second;
     }
 }
 
@@ -717,8 +718,8 @@ TEST(ModuleCheck, UnboundedPrintOfTheStackCopyFailsTheElevenByteWritesWithKasan)
     }
     // Eleven bytes without a zero, logged with %s: printk reads past the stack copy. Debian's
     // kernel passes every case; KASAN reports the read, and the kernel panics on the report.
-    const auto check = checkCopy({{"printk(\"data >>> %.11s\\n\", snapshot);",
-                                   "printk(\"data >>> %s\\n\", snapshot);"}});
+    const auto check = checkCopy(
+        {{"printk(\"data >>> %.11s\\n\", snapshot);", "printk(\"data >>> %s\\n\", snapshot);"}});
     ASSERT_TRUE(check->run.exited(0)) << check->run.out << check->run.err;
     EXPECT_EQ(check->written(".notes"), "");
     const std::string json = check->written(".json");
@@ -773,7 +774,8 @@ TEST_P(ModuleCheckRefused, InOneLine)
     expected.replace(expected.find("MODULE"), 6, module);
     const RunResult release = harness::run(source("vmlab/kernel-version"));
     if (expected.ends_with("RELEASE")) {
-        expected.replace(expected.find("RELEASE"), 7, release.out.substr(0, release.out.find('\n')));
+        expected.replace(expected.find("RELEASE"), 7,
+                         release.out.substr(0, release.out.find('\n')));
     }
     EXPECT_EQ(run.err, expected + "\n");
     EXPECT_FALSE(std::filesystem::exists(scratch.path / "out"));
@@ -784,8 +786,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Refusal{"noSuchFile", "MODULE: no such file"},
                       Refusal{"notAModule", "MODULE is not a kernel module"},
                       Refusal{"noKbuild", "MODULE has no Kbuild file"},
-                      Refusal{"anotherKernel",
-                              "MODULE is built for kernel 5.15.0-48-generic, the lab runs RELEASE"}),
+                      Refusal{
+                          "anotherKernel",
+                          "MODULE is built for kernel 5.15.0-48-generic, the lab runs RELEASE"}),
     [](const auto &info) { return std::string(info.param.first); });
 
 // The kernel under test: the debugging kernel's tree on it, else the default (no --kdir).

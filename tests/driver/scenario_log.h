@@ -16,10 +16,10 @@
 #include <vector>
 
 struct ScenarioPart {
-    std::string name;           // as the guest runs it, e.g. "QbDevice.OpenAndCloseLogOneLineEach"
-    bool finished = false;      // the guest printed its verdict
-    bool passed = false;        // ... and the verdict was OK
-    std::string output;         // the guest's lines from "[ RUN      ]" to its verdict
+    std::string name;      // as the guest runs it, e.g. "QbDevice.OpenAndCloseLogOneLineEach"
+    bool finished = false; // the guest printed its verdict
+    bool passed = false;   // ... and the verdict was OK
+    std::string output;    // the guest's lines from "[ RUN      ]" to its verdict
     std::vector<std::string> report; // the first lines of the first kernel report in its part
 };
 
@@ -66,9 +66,7 @@ inline ScenarioPart &partNamed(std::deque<ScenarioPart> &parts, const std::strin
 class ReportReader
 {
   public:
-    explicit ReportReader(std::vector<std::string> *report) : report_(report)
-    {
-    }
+    explicit ReportReader(std::vector<std::string> *report) : report_(report) {}
     void line(const std::string &line)
     {
         const std::string text = kernelText(line);

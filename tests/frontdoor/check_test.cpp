@@ -164,10 +164,11 @@ TEST_F(Check, TheModuleIsCheckedInTheVm)
     const RunResult faithful = check(
         {"qb_ioctl", source("tests/check/students/faithful/qb_ioctl"), "--kernel", "default"});
     EXPECT_TRUE(faithful.exited(0)) << faithful.out << faithful.err;
-    EXPECT_NE(faithful.out.find("  mended InTheVm/DriverScenario.RanAndPassed/"
-                                "Counts_QbOversized_WriteIsRefusedWithEinvalAndStoresNothing_count12: "
-                                "yours keeps the description's fault"),
-              std::string::npos)
+    EXPECT_NE(
+        faithful.out.find("  mended InTheVm/DriverScenario.RanAndPassed/"
+                          "Counts_QbOversized_WriteIsRefusedWithEinvalAndStoresNothing_count12: "
+                          "yours keeps the description's fault"),
+        std::string::npos)
         << faithful.out;
 
     // The open's log line changed: the scenario that reads it fails.
@@ -205,8 +206,8 @@ TEST_F(Check, AClassGetsOneRowPerStudent)
                             (scratch / "class/carol/c_src_108").string()})
                     .exited(0));
     std::ofstream(scratch / "class/carol/c_src_161.c") << "#include <stdio.h>\n"
-                                                           "int main(void) { for (int i = 1; "
-                                                           "i <= 10; ++i) printf(\"%d\\n\", i); }\n";
+                                                          "int main(void) { for (int i = 1; "
+                                                          "i <= 10; ++i) printf(\"%d\\n\", i); }\n";
     const fs::path csv = scratch / "class.csv";
     const RunResult result =
         check({"--class", (scratch / "class").string(), "--csv", csv.string(), "--timeout", "1"});
@@ -293,8 +294,8 @@ TEST_F(Check, AProgramThatPrintsAFixedLineFailsEveryProgramDeliverable)
     std::set<std::string> all;
     for (const auto &[kind, compiler] : compilers) {
         const fs::path built = scratch / ("homework-" + kind);
-        ASSERT_TRUE(run(compiler, {(scratch / "homework.c").string(), "-o", built.string()})
-                        .exited(0));
+        ASSERT_TRUE(
+            run(compiler, {(scratch / "homework.c").string(), "-o", built.string()}).exited(0));
         for (const auto &[name, file] : programDeliverables(kind)) {
             fs::copy_file(built, scratch / "lazy" / name);
             all.insert(name);
@@ -384,7 +385,8 @@ TEST_F(Check, TheFaithfulStudentPassesWithNotesWhereTheCollectionDiffers)
     const RunResult result = check({"--dir", studentCopy(scratch, "faithful").string()});
     EXPECT_TRUE(result.exited(0)) << result.out << result.err;
     const std::string last = lines(result.out).back();
-    EXPECT_TRUE(last.starts_with("=== all: ") && last.find(" passed, 0 failed, ") != std::string::npos)
+    EXPECT_TRUE(last.starts_with("=== all: ") &&
+                last.find(" passed, 0 failed, ") != std::string::npos)
         << last;
     EXPECT_NE(result.out.find("  mended SrhAndDel/PersonTest.ReadsTheNameAndPrintsExactly/"
                               "DeleteRemovesAdjacentMatches: yours keeps the description's fault: "
@@ -457,8 +459,8 @@ TEST_F(Check, HostileBuildsAreContainedAndJudgedLikeAnyOther)
         return names;
     }();
     const fs::path csv = scratch / "class.csv";
-    const RunResult result = check({"--class", (scratch / "class").string(), "--csv", csv.string(),
-                                    "--timeout", "3"});
+    const RunResult result =
+        check({"--class", (scratch / "class").string(), "--csv", csv.string(), "--timeout", "3"});
     EXPECT_TRUE(result.exited(0)) << result.out << result.err;
     const std::string table = readFile(csv);
     EXPECT_NE(table.find("\nalice,"), std::string::npos) << table;
@@ -476,8 +478,7 @@ TEST_F(Check, HostileBuildsAreContainedAndJudgedLikeAnyOther)
     const RunResult children = run("pgrep", {"-f", "build/c_src_87"});
     EXPECT_EQ(children.out, "") << "children of c_src_87 still running";
     // The shadow file was not there to read, whatever the report shows.
-    const RunResult one =
-        check({"c_src_108", (scratch / "class/mallory/c_src_108.c").string()});
+    const RunResult one = check({"c_src_108", (scratch / "class/mallory/c_src_108.c").string()});
     EXPECT_EQ(one.out.find("root:"), std::string::npos) << one.out;
     EXPECT_NE(one.out.find("/etc/shadow: No such file or directory"), std::string::npos) << one.out;
 }

@@ -210,7 +210,8 @@ void noteCheckedRun(const std::vector<std::string> &args, const std::string &inp
         ending = "flooded its output and was stopped after " +
                  std::to_string(result.out.size() + result.err.size()) + " bytes";
     } else if (result.signal != 0) {
-        ending = (result.stopped ? "was stopped by " : "was killed by ") + signalName(result.signal);
+        ending =
+            (result.stopped ? "was stopped by " : "was killed by ") + signalName(result.signal);
     } else {
         ending = "exited with status " + std::to_string(result.status);
     }
@@ -256,8 +257,8 @@ void noteCensus(const std::string &kind, const std::string &name)
                              std::ios::app);
     }();
     const std::string self = std::filesystem::read_symlink("/proc/self/exe").filename().string();
-    census << self << '\t' << test->test_suite_name() << '.' << test->name() << '\t' << kind
-           << '\t' << name << '\n'
+    census << self << '\t' << test->test_suite_name() << '.' << test->name() << '\t' << kind << '\t'
+           << name << '\n'
            << std::flush;
 }
 
@@ -795,8 +796,8 @@ std::string excerpt(const std::string &text, std::size_t first, std::size_t last
             if (number == marked) {
                 std::string before = visible(text.substr(start, column));
                 std::erase(before, '\n');
-                shown += "    " + std::string(std::min<std::size_t>(before.size(), 220), ' ') +
-                         "^\n";
+                shown +=
+                    "    " + std::string(std::min<std::size_t>(before.size(), 220), ' ') + "^\n";
             }
         }
         if (!whole || end == text.size()) {

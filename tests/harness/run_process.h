@@ -85,12 +85,12 @@ std::string visible(const std::string &bytes);
 ::testing::AssertionResult sameOutput(const std::string &yours, const std::string &expected);
 
 // The same as a check of the current case, failing it with that message alone.
-#define EXPECT_SAME_OUTPUT(yours, expected)                                                    \
-    do {                                                                                       \
-        const ::testing::AssertionResult same = ::harness::sameOutput(yours, expected);       \
-        if (!same) {                                                                           \
-            ADD_FAILURE() << same.message();                                                   \
-        }                                                                                      \
+#define EXPECT_SAME_OUTPUT(yours, expected)                                                        \
+    do {                                                                                           \
+        const ::testing::AssertionResult same = ::harness::sameOutput(yours, expected);            \
+        if (!same) {                                                                               \
+            ADD_FAILURE() << same.message();                                                       \
+        }                                                                                          \
     } while (false)
 
 // Splits text into lines at each '\n' (the line breaks are dropped; a last piece

@@ -188,11 +188,14 @@ std::string machineOf(const fs::path &path)
 {
     std::ifstream in(path, std::ios::binary);
     unsigned char header[20] = {};
-    if (!in.read(reinterpret_cast<char *>(header), sizeof header) ||
-        std::memcmp(header, "\x7f" "ELF", 4) != 0) {
+    if (!in.read(reinterpret_cast<char *>(header), sizeof header) || std::memcmp(header,
+                                                                                 "\x7f"
+                                                                                 "ELF",
+                                                                                 4) != 0) {
         return "";
     }
-    const int machine = header[5] == 2 ? header[18] << 8 | header[19] : header[19] << 8 | header[18];
+    const int machine =
+        header[5] == 2 ? header[18] << 8 | header[19] : header[19] << 8 | header[18];
     switch (machine) {
     case 62:
         return "x86-64";
@@ -383,10 +386,11 @@ std::vector<Outcome> runCases(Context &context, const Deliverable &deliverable,
             std::min<std::size_t>(indices.size(), std::max<std::size_t>(1, indices.size() / 8));
         const std::size_t perShard = (indices.size() + shards - 1) / shards;
         for (std::size_t start = 0; start < indices.size(); start += perShard) {
-            units.push_back({program, std::vector<std::size_t>(
-                                          indices.begin() + static_cast<long>(start),
-                                          indices.begin() + static_cast<long>(std::min(
-                                                                start + perShard, indices.size())))});
+            units.push_back(
+                {program, std::vector<std::size_t>(
+                              indices.begin() + static_cast<long>(start),
+                              indices.begin() +
+                                  static_cast<long>(std::min(start + perShard, indices.size())))});
         }
     }
 
@@ -428,10 +432,10 @@ std::vector<Outcome> runCases(Context &context, const Deliverable &deliverable,
                 } else if (ending.exited == 1) {
                     how = "exited with status " + std::to_string(ending.value);
                 }
-                outcomes[i].detail = "no result: the test program " + how +
-                                     " before it reported on this case; its last output:\n" +
-                                     capped(readFile(r.folder / "output.log").substr(
-                                                0, 1u << 16), 12, 160);
+                outcomes[i].detail =
+                    "no result: the test program " + how +
+                    " before it reported on this case; its last output:\n" +
+                    capped(readFile(r.folder / "output.log").substr(0, 1u << 16), 12, 160);
             }
         }
     };
@@ -448,7 +452,8 @@ std::vector<Outcome> runCases(Context &context, const Deliverable &deliverable,
             }
             const fs::path program = context.build / "tests" / unit.program;
             std::vector<std::string> argv = {program.string(), "--gtest_filter=" + filter,
-                                             "--gtest_output=json:" + (work / "report.json").string()};
+                                             "--gtest_output=json:" +
+                                                 (work / "report.json").string()};
             std::vector<std::string> env = {
                 "LABS_CHECK=" + deliverable.kind + ":" + deliverable.file + "=" + build.string(),
                 "LABS_CHECK_TIMEOUT=" + std::to_string(context.options.timeout),
@@ -483,8 +488,10 @@ std::vector<Outcome> runCases(Context &context, const Deliverable &deliverable,
             } else {
                 env.push_back("LABS_CHECK_SANDBOX=" + runner.string());
             }
-            const int limit = 60 + static_cast<int>(unit.cases.size()) * (context.options.timeout + 5);
-            running.push_back({spawn(argv, env, folder / "output.log", limit, sandboxed), next, folder});
+            const int limit =
+                60 + static_cast<int>(unit.cases.size()) * (context.options.timeout + 5);
+            running.push_back(
+                {spawn(argv, env, folder / "output.log", limit, sandboxed), next, folder});
             ++next;
         }
         for (std::size_t i = 0; i < running.size();) {
@@ -528,9 +535,9 @@ std::vector<Outcome> checkModule(Context &context, const Deliverable &deliverabl
         env.emplace_back("CHECK_KERNELS=default debug");
     }
     const fs::path log = out / "module-check.log";
-    const int status = runToEnd({(context.root / "tools/check/module-check").string(),
-                                 module.string(), out.string()},
-                                env, log, 3600);
+    const int status = runToEnd(
+        {(context.root / "tools/check/module-check").string(), module.string(), out.string()}, env,
+        log, 3600);
     if (status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 2) {
         std::string line = readFile(log);
         line = line.substr(0, line.find('\n'));
@@ -688,7 +695,8 @@ Checked checkOne(Context &context, const std::string &name, const std::vector<st
                 throw UsageError{"name the module's .ko file or its folder"};
             }
             std::vector<std::string> notes;
-            checked.outcomes = checkModule(context, *deliverable, fs::absolute(paths[0]), cases, notes);
+            checked.outcomes =
+                checkModule(context, *deliverable, fs::absolute(paths[0]), cases, notes);
             checked.tally = report(out, checked.outcomes, context.options.strict);
             for (const std::string &note : notes) {
                 out << "  build note: " << note << '\n';
@@ -742,7 +750,7 @@ Checked checkOne(Context &context, const std::string &name, const std::vector<st
 // file it is built as, its single source NAME.c or NAME.cpp, or a folder NAME/ of sources
 // (for the module, its Kbuild folder).
 std::vector<std::pair<std::string, std::vector<std::string>>> found(const Context &context,
-                                                                      const fs::path &dir)
+                                                                    const fs::path &dir)
 {
     std::set<std::string> names;
     for (const Deliverable &d : context.table.deliverables) {
@@ -773,7 +781,8 @@ std::vector<std::pair<std::string, std::vector<std::string>>> found(const Contex
             paths.push_back((dir / (d.name + ".c")).string());
         } else if (fs::is_regular_file(dir / (d.name + ".cpp"))) {
             paths.push_back((dir / (d.name + ".cpp")).string());
-        } else if (d.file != d.name && !names.contains(d.file) && fs::is_regular_file(dir / d.file)) {
+        } else if (d.file != d.name && !names.contains(d.file) &&
+                   fs::is_regular_file(dir / d.file)) {
             paths.push_back((dir / d.file).string());
         }
         if (!paths.empty()) {
@@ -803,9 +812,8 @@ std::vector<Checked> checkFolder(Context &context, const fs::path &dir, std::ost
 
 std::string cell(const Checked &checked)
 {
-    std::string text =
-        std::to_string(checked.tally.passed) + "/" +
-        std::to_string(checked.tally.passed + checked.tally.failed);
+    std::string text = std::to_string(checked.tally.passed) + "/" +
+                       std::to_string(checked.tally.passed + checked.tally.failed);
     if (checked.tally.notes > 0) {
         text += " (" + std::to_string(checked.tally.notes) + ")";
     }
@@ -918,7 +926,8 @@ Options parse(int argc, char **argv)
             options.strict = true;
         } else if (arg == "--kernel") {
             options.kernel = value("default, debug or both");
-            if (options.kernel != "default" && options.kernel != "debug" && options.kernel != "both") {
+            if (options.kernel != "default" && options.kernel != "debug" &&
+                options.kernel != "both") {
                 throw UsageError{"--kernel takes default, debug or both"};
             }
         } else if (arg == "--timeout") {
@@ -980,7 +989,8 @@ int main(int argc, char **argv)
         return 2;
     }
     const char *tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/labs-check.XXXXXX";
+    std::string pattern =
+        std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/labs-check.XXXXXX";
     if (mkdtemp(pattern.data()) == nullptr) {
         std::cerr << "labs check: cannot make a scratch folder: " << std::strerror(errno) << '\n';
         return 1;
@@ -1019,7 +1029,8 @@ int main(int argc, char **argv)
                 std::cerr << "labs check: no deliverable found in " << context.options.dir << '\n';
             }
         } else {
-            all.push_back(checkOne(context, context.options.name, context.options.paths, std::cout));
+            all.push_back(
+                checkOne(context, context.options.name, context.options.paths, std::cout));
             const Tally &tally = all.back().tally;
             status = tally.failed > 0 || tally.passed == 0 ? 1 : 0;
         }

@@ -185,8 +185,8 @@ Tally report(std::ostream &out, const std::vector<Outcome> &outcomes, bool stric
             out << "FAIL " << outcome.what.name << '\n';
             if (outcome.what.kind == Kind::choice && !outcome.unsafe.empty()) {
                 out << "    (how it answers here is left to you, but not this: it "
-                    << outcome.unsafe.substr(std::min(outcome.unsafe.size(),
-                                                      outcome.unsafe.find("; it ") + 5))
+                    << outcome.unsafe.substr(
+                           std::min(outcome.unsafe.size(), outcome.unsafe.find("; it ") + 5))
                     << ")\n";
             } else if (outcome.what.kind == Kind::mended) {
                 out << "    (counted with --strict: " << outcome.what.note << ")\n";

@@ -14,13 +14,13 @@ namespace check
 
 struct Outcome {
     Case what;
-    bool ran = false;      // the test program reported on it
+    bool ran = false; // the test program reported on it
     bool passed = false;
     bool skipped = false;
-    bool used = false;     // it ran (or loaded) the build under check
-    std::string detail;    // the failure messages, or why there is no result
-    std::string lastRun;   // the last run of the build: arguments, input, ending
-    std::string unsafe;    // the first run that crashed, hung or flooded
+    bool used = false;   // it ran (or loaded) the build under check
+    std::string detail;  // the failure messages, or why there is no result
+    std::string lastRun; // the last run of the build: arguments, input, ending
+    std::string unsafe;  // the first run that crashed, hung or flooded
 };
 
 // The outcomes of cases from a gtest JSON report (cases it does not mention are left alone).
@@ -36,8 +36,7 @@ Verdict verdictOf(const Outcome &outcome, bool strict);
 
 // Text cut to a readable size: at most maxLines lines of at most maxWidth bytes each,
 // with what was left out said.
-std::string capped(const std::string &text, std::size_t maxLines = 40,
-                   std::size_t maxWidth = 240);
+std::string capped(const std::string &text, std::size_t maxLines = 40, std::size_t maxWidth = 240);
 
 // Writes the report of one deliverable's outcomes and returns its tally.
 Tally report(std::ostream &out, const std::vector<Outcome> &outcomes, bool strict);

@@ -10,11 +10,11 @@ namespace sandbox
 {
 
 struct Sandbox {
-    std::vector<std::string> readable;  // folders and files seen read-only, at the same path
-    std::vector<std::string> writable;  // folders seen read-write, at the same path
-    std::string workingDir;             // where the code starts ("" for /)
-    std::string runner;                 // the labs-sandbox-run program (must be readable)
-    int statusFd = -1;                  // where the runner tells how the code ended (or -1)
+    std::vector<std::string> readable;         // folders and files seen read-only, at the same path
+    std::vector<std::string> writable;         // folders seen read-write, at the same path
+    std::string workingDir;                    // where the code starts ("" for /)
+    std::string runner;                        // the labs-sandbox-run program (must be readable)
+    int statusFd = -1;                         // where the runner tells how the code ended (or -1)
     unsigned long long tmpBytes = 64ull << 20; // the size of the private /tmp
 };
 
