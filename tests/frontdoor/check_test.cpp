@@ -93,14 +93,17 @@ TEST_F(Check, ABrokenBuildFailsTheCasesThatSeeItWithTheBytesThatDiffer)
     const std::size_t fail = result.out.find("FAIL Calculator/CalculatorTest.C_src_146/Add\n");
     ASSERT_NE(fail, std::string::npos) << result.out;
     const std::string detail = result.out.substr(fail, result.out.find("\nPASS", fail) - fail);
-    EXPECT_NE(detail.find("\"+ ; 7\\n\""), std::string::npos) << detail;
-    EXPECT_NE(detail.find("\"+ : 7\\n\""), std::string::npos) << detail;
+    EXPECT_NE(detail.find("the output differs from line 1, byte 3 on (expected 6 bytes, yours 6):\n"
+                          "    expected:\n      > + : 7\\n\n          ^\n"
+                          "    yours:\n      > + ; 7\\n\n          ^\n"),
+              std::string::npos)
+        << detail;
     EXPECT_NE(detail.find("standard input \"+ 3 4\\n\"; it exited with status 0"),
               std::string::npos)
         << detail;
     EXPECT_NE(result.out.find("PASS Calculator/CalculatorTest.C_src_146/Subtract\n"),
               std::string::npos);
-    EXPECT_NE(lines(result.out).back().find(" passed, 4 failed"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find(" passed, 4 failed\n"), std::string::npos) << result.out;
     EXPECT_NE(readFile(junit).find("failures=\"4\""), std::string::npos);
 }
 
