@@ -51,8 +51,12 @@ const std::vector<std::string> &listed(const std::string &program)
     return known[program] = names;
 }
 
+// The plain build has every test program and case; the sanitizer build leaves some out.
 TEST(CaseTable, EveryRowSelectsCasesThatExist)
 {
+    if (sanitized) {
+        GTEST_SKIP() << "the table is held against the plain build's test programs";
+    }
     for (const check::Row &row : table().rows) {
         if (!fs::exists(testProgram(row.program))) {
             ADD_FAILURE() << "line " << row.line << ": no test program " << row.program;
@@ -69,6 +73,9 @@ TEST(CaseTable, EveryRowSelectsCasesThatExist)
 
 TEST(CaseTable, EveryListedDeliverableHasCasesTheDescriptionStates)
 {
+    if (sanitized) {
+        GTEST_SKIP() << "the table is held against the plain build's test programs";
+    }
     std::set<std::string> catalog, declared;
     for (const auto &entry : fs::directory_iterator(source("catalog"))) {
         if (entry.path().extension() != ".tsv") {
