@@ -80,3 +80,15 @@ module_vermagic() {
     { readelf -p .modinfo "$1" 2>/dev/null || true; } |
         sed -n 's/^ *\[ *[0-9a-f]*\]  vermagic=\(.*[^ ]\) *$/\1/p'
 }
+
+# Options a kernel release needs under qemu (software emulation, two CPUs each emulated by a
+# host thread of its own), found by booting it: Debian's 6.12 kernel crashes early there
+# more often than not (a double fault or a warning in the allocator, at a 16-byte
+# compare-and-exchange, cmpxchg16b; one host thread for both CPUs crashed it too), and boots
+# reliably when the emulated CPU does not offer that instruction (the kernel then does without
+# it). The guest keeps its two CPUs running at once, so concurrent callers still overlap.
+qemu_cpu_options() {
+    case "$1" in
+        6.12.*) echo "-cpu qemu64,-cx16" ;;
+    esac
+}

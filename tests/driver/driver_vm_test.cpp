@@ -15,6 +15,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <cstdlib>
@@ -936,6 +941,99 @@ INSTANTIATE_TEST_SUITE_P(
                                 " (as root: 'apt-get update') and try again"},
                       FetchCase{"0", ", even with freshly updated package lists"}),
     [](const auto &info) { return std::string(info.param.first) == "0" ? "root" : "user"; });
+
+// Fetching a kernel series that cannot be had: one line saying why, a failing status, and
+// nothing left in the cache but the lock file. apt-get and apt-cache are stand-ins where the
+// archive is not reached at all; "unreachable" asks the real ones, of a port that answers none.
+struct SeriesCase {
+    const char *name;
+    const char *series;
+    std::map<std::string, std::string> stubs; // program name: its script
+    int status;
+    std::string lastLine; // the beginning of what it said last
+};
+
+class KernelChoiceSeries : public ::testing::TestWithParam<SeriesCase>
+{
+};
+
+TEST_P(KernelChoiceSeries, RefusedInOneLineLeavingNoTree)
+{
+    const Scratch scratch;
+    for (const auto &[name, body] : GetParam().stubs) {
+        const std::filesystem::path file = scratch.path / name;
+        std::ofstream(file) << "#!/bin/sh\n" << body;
+        std::filesystem::permissions(file, std::filesystem::perms::owner_all);
+    }
+    const std::filesystem::path cache = scratch.path / "cache";
+    RunOptions options;
+    options.env = {"PATH=" + scratch.path.string() + ":" + std::getenv("PATH"),
+                   "VMLAB_CACHE=" + cache.string(),
+                   "VMLAB_SERIES_MIRROR=http://127.0.0.1:9/debian"};
+    // "busy": another fetch of the series holds its lock meanwhile.
+    int held = -1;
+    if (std::string(GetParam().name) == "busy") {
+        std::filesystem::create_directories(cache / "series");
+        held = open((cache / "series/.5.10.lock").c_str(), O_CREAT | O_RDWR, 0644);
+        ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
+    }
+    const RunResult fetch =
+        harness::run(source("vmlab/fetch-series"), {GetParam().series}, options);
+    if (held >= 0) {
+        close(held);
+    }
+    EXPECT_TRUE(fetch.exited(GetParam().status)) << fetch.err;
+    EXPECT_EQ(fetch.out, "");
+    const std::string last = fetch.err.substr(fetch.err.rfind('\n', fetch.err.size() - 2) + 1);
+    EXPECT_EQ(last.rfind(GetParam().lastLine, 0), 0U) << fetch.err;
+    EXPECT_EQ(std::count(last.begin(), last.end(), '\n'), 1) << fetch.err;
+    // No folder at all (a half-unpacked tree or the download's leftovers): only lock files.
+    if (std::filesystem::exists(cache / "series")) {
+        for (const auto &entry : std::filesystem::directory_iterator(cache / "series")) {
+            EXPECT_TRUE(entry.is_regular_file() && entry.path().extension() == ".lock")
+                << entry.path();
+        }
+    }
+}
+
+// A package list naming one 5.10 cloud kernel, whose downloads all arrive cut short.
+const std::map<std::string, std::string> cutShort = {
+    {"apt-get",
+     "for arg; do case $arg in\n"
+     "  update) exit 0 ;;\n"
+     "  linux-*=*) printf '!<arch>\\ndebian-binary   16' >\"${arg%%=*}_1_amd64.deb\" ;;\n"
+     "esac; done\n"},
+    {"apt-cache", "for arg; do last=$arg; done\n"
+                  "case \" $* \" in\n"
+                  "  *\" pkgnames \"*) echo linux-image-5.10.0-32-cloud-amd64 ;;\n"
+                  "  *) printf 'Package: %s\\nVersion: 1\\nDepends: linux-headers-5.10.0-32-common"
+                  " (= 1), linux-kbuild-5.10 (>= 1), linux-compiler-gcc-10-x86\\n' \"$last\" ;;\n"
+                  "esac\n"}};
+
+INSTANTIATE_TEST_SUITE_P(
+    KernelChoice, KernelChoiceSeries,
+    ::testing::Values(
+        SeriesCase{"unknown",
+                   "5.15",
+                   {},
+                   2,
+                   "vmlab: no kernel series '5.15' (the lab has: 5.10, 6.1, 6.12)"},
+        SeriesCase{"unreachable",
+                   "6.12",
+                   {},
+                   1,
+                   "vmlab: could not read the package list of bookworm-backports from "
+                   "http://127.0.0.1:9/debian: "},
+        SeriesCase{"cutShort", "5.10", cutShort, 1,
+                   "vmlab: linux-headers-5.10.0-32-cloud-amd64_1_amd64.deb is damaged (a download "
+                   "cut short?): "},
+        SeriesCase{"busy",
+                   "5.10",
+                   {},
+                   1,
+                   "vmlab: another fetch of kernel series 5.10 is running; try again when it is "
+                   "done"}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace harness
