@@ -5,9 +5,12 @@ HELP+="
                with standard input not a terminal, runs its lines there as a script and
                shows each command, its output and the kernel log lines it caused; the
                exit status is the script's (its last command's, as with sh). KERNEL is
+               --series 5.10|6.1|6.12 (Debian's cloud kernel of that series; 6.1, the
+               lab's own, is the default; the others are fetched first, once, about 80 MB),
                --debug-kernel (KASAN, UBSAN, lockdep, ...; built first if need be, once
                per machine, about 12 minutes) or --kernel IMAGE --kdir DIR (any bzImage,
-               with qb_ioctl built against DIR, the tree or headers it was built with)"
+               with qb_ioctl built against DIR, the tree or headers it was built with).
+               VMLAB_SERIES=S in the environment chooses the series for ./labs run qb_ioctl"
 
 cmd_vm() {
     local build_dir=${LABS_BUILD_DIR:-$BUILD/default} kernel=()
@@ -17,6 +20,12 @@ cmd_vm() {
                 "$ROOT/vmlab/debug-kernel/build" >/dev/null || return 1
                 kernel+=(--debug-kernel)
                 shift
+                ;;
+            --series)
+                [[ $# -ge 2 ]] || { echo "labs vm: --series needs one of: $("$ROOT/vmlab/fetch-series" --list | paste -sd' ')" >&2; return 2; }
+                "$ROOT/vmlab/fetch-series" "$2" >/dev/null || return 2
+                kernel+=("$1" "$2")
+                shift 2
                 ;;
             --kernel | --kdir)
                 [[ $# -ge 2 ]] || { echo "labs vm: $1 needs a value" >&2; return 2; }
