@@ -797,10 +797,21 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto &info) { return std::string(info.param.first); });
 
 // The kernel under test: the debugging kernel's tree on it, else the default (no --kdir).
+// The tree the module is built against for the kernel under test: the debugging kernel's,
+// the headers of the series VMLAB_SERIES names, or (no arguments) the lab's default.
 std::vector<std::string> kdirArguments()
 {
-    return onDebugKernel() ? std::vector<std::string>{"--kdir", debugKernelTree()}
-                           : std::vector<std::string>{};
+    if (onDebugKernel()) {
+        return {"--kdir", debugKernelTree()};
+    }
+    const char *series = std::getenv("VMLAB_SERIES");
+    if (series == nullptr || *series == '\0') {
+        return {};
+    }
+    const RunResult fetched = harness::run(source("vmlab/fetch-series"), {series});
+    EXPECT_TRUE(fetched.exited(0)) << fetched.err;
+    const std::vector<std::string> paths = lines(fetched.out);
+    return {"--kdir", paths.empty() ? "" : paths.back()};
 }
 
 // `./labs module build` builds the module for a kernel tree and says where it is and for
@@ -827,6 +838,33 @@ TEST(KernelChoice, ModuleBuildSaysWhereTheModuleIsAndForWhichKernel)
     EXPECT_TRUE(said[2].starts_with("versioning:  on (the symbol versions of ")) << said[2];
     // Reading the module's vermagic leaves the machine's own files alone.
     EXPECT_TRUE(std::filesystem::is_symlink("/dev/stdout"));
+}
+
+// Only the one warning a kernel's W=1 gives for the module's missing description is let
+// pass: any other warning, here an unused variable, still fails the build on every kernel
+// series (VMLAB_SERIES; make test-kernels runs it on each).
+TEST(KernelChoice, AnyOtherWarningFailsTheModulesBuild)
+{
+    if (std::getenv("VMLAB_SERIES") == nullptr) {
+        GTEST_SKIP() << "run for each kernel series (make test-kernels)";
+    }
+    const Scratch scratch;
+    const std::filesystem::path copy = scratch.path / "source";
+    std::filesystem::create_directories(copy);
+    for (const char *file : {"Kbuild", "qb_ioctl.c"}) {
+        std::filesystem::copy_file(source(std::string("driver/") + file), copy / file);
+    }
+    std::ofstream(copy / "qb_ioctl.c", std::ios::app) << "static int unused_in_this_copy;\n";
+    std::vector<std::string> arguments = {copy.string(), (scratch.path / "built").string()};
+    for (const std::string &argument : kdirArguments()) {
+        arguments.push_back(argument);
+    }
+    const RunResult built = harness::run(source("vmlab/build-module"), arguments);
+    EXPECT_TRUE(built.exited(1)) << built.err;
+    EXPECT_NE(built.err.find("unused_in_this_copy"), std::string::npos) << built.err;
+    EXPECT_NE(built.err.find("[-Wunused-variable]"), std::string::npos) << built.err;
+    EXPECT_NE(built.err.find("build-module: qb_ioctl did not build cleanly for "), std::string::npos)
+        << built.err;
 }
 
 // A kernel choice that cannot work is refused before anything is built or booted, in one

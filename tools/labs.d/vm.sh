@@ -21,6 +21,12 @@ cmd_vm() {
                 kernel+=(--debug-kernel)
                 shift
                 ;;
+            -h | --help)
+                echo "usage: ./labs vm [--series SERIES | --debug-kernel | --kernel IMAGE --kdir DIR] [< SCRIPT]"
+                echo "kernel series on offer (Debian's cloud kernels; 6.1 is the default):" \
+                    "$("$ROOT/vmlab/fetch-series" --list | paste -sd' ')"
+                return 0
+                ;;
             --series)
                 [[ $# -ge 2 ]] || { echo "labs vm: --series needs one of: $("$ROOT/vmlab/fetch-series" --list | paste -sd' ')" >&2; return 2; }
                 "$ROOT/vmlab/fetch-series" "$2" >/dev/null || return 2
