@@ -863,7 +863,8 @@ TEST(KernelChoice, AnyOtherWarningFailsTheModulesBuild)
     EXPECT_TRUE(built.exited(1)) << built.err;
     EXPECT_NE(built.err.find("unused_in_this_copy"), std::string::npos) << built.err;
     EXPECT_NE(built.err.find("[-Wunused-variable]"), std::string::npos) << built.err;
-    EXPECT_NE(built.err.find("build-module: qb_ioctl did not build cleanly for "), std::string::npos)
+    EXPECT_NE(built.err.find("build-module: qb_ioctl did not build cleanly for "),
+              std::string::npos)
         << built.err;
 }
 
