@@ -34,21 +34,8 @@ const std::vector<std::string> &listed(const std::string &program)
     if (const auto at = known.find(program); at != known.end()) {
         return at->second;
     }
-    std::vector<std::string> names;
-    const RunResult list = run(testProgram(program), {"--gtest_list_tests"});
-    std::string suite;
-    for (const std::string &line : lines(list.out)) {
-        if (line.empty() || line.starts_with("Running main()")) {
-            continue;
-        }
-        if (line[0] != ' ') {
-            suite = line.substr(0, line.find(' '));
-        } else {
-            const std::size_t start = line.find_first_not_of(' ');
-            names.push_back(suite + line.substr(start, line.find(' ', start) - start));
-        }
-    }
-    return known[program] = names;
+    return known[program] =
+               check::listedNames(run(testProgram(program), {"--gtest_list_tests"}).out);
 }
 
 // The plain build has every test program and case; the sanitizer build leaves some out.

@@ -322,19 +322,7 @@ const std::vector<std::string> &listedCases(Context &context, const std::string 
     const fs::path output = context.scratch / ("list-" + program + ".txt");
     if (fs::exists(path) &&
         succeeded(runToEnd({path.string(), "--gtest_list_tests"}, {"LABS_CENSUS"}, output, 60))) {
-        std::ifstream in(output);
-        std::string suite;
-        for (std::string line; std::getline(in, line);) {
-            if (line.empty()) {
-                continue;
-            }
-            if (line[0] != ' ') {
-                suite = line.substr(0, line.find(' '));
-            } else {
-                const std::size_t start = line.find_first_not_of(' ');
-                names.push_back(suite + line.substr(start, line.find(' ', start) - start));
-            }
-        }
+        names = listedNames(readFile(output));
     }
     return context.listed[program] = names;
 }

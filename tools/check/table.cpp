@@ -115,6 +115,25 @@ bool matches(const std::string &filter, const std::string &name)
     return false;
 }
 
+std::vector<std::string> listedNames(const std::string &listing)
+{
+    std::vector<std::string> names;
+    std::istringstream in(listing);
+    std::string suite;
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty() || line.starts_with("Running main()")) {
+            continue;
+        }
+        if (line[0] != ' ') {
+            suite = line.substr(0, line.find(' '));
+        } else {
+            const std::size_t start = line.find_first_not_of(' ');
+            names.push_back(suite + line.substr(start, line.find(' ', start) - start));
+        }
+    }
+    return names;
+}
+
 std::vector<Case> casesOf(const Table &table, const std::string &deliverable,
                           const std::map<std::string, std::vector<std::string>> &listed)
 {

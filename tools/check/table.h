@@ -51,6 +51,9 @@ const char *kindName(Kind kind);
 // Whether name matches one of the ':'-separated patterns (with '*' and '?').
 bool matches(const std::string &filter, const std::string &name);
 
+// The full names (Suite.Test) of the cases in a test program's --gtest_list_tests output.
+std::vector<std::string> listedNames(const std::string &listing);
+
 // The cases of one deliverable among the listed cases of each program ("PROGRAM" ->
 // names): each row's cases, a later row deciding the kind of a case an earlier one chose.
 std::vector<Case> casesOf(const Table &table, const std::string &deliverable,
