@@ -1,5 +1,7 @@
 // qbctl: a user-space client for a character device such as the "QB" device of qb_ioctl.
 // Opens a node once, makes the calls named on the command line and prints each call's result.
+#include "qb_ioctl.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -14,8 +16,6 @@
 namespace
 {
 
-const unsigned long speedUpCommand = 0x4101;   // _IO('A', 1)
-const unsigned long speedDownCommand = 0x4102; // _IO('A', 2)
 const unsigned long largestRead = 65536;
 const std::size_t bytesShown = 64;
 const char bufferFill = '#'; // what the read buffer holds before the call
@@ -178,11 +178,11 @@ bool parseNumber(const char *text, unsigned long &number)
 bool parseCommand(const char *text, unsigned long &command)
 {
     if (std::strcmp(text, "up") == 0) {
-        command = speedUpCommand;
+        command = QB_SPEED_UP;
         return true;
     }
     if (std::strcmp(text, "down") == 0) {
-        command = speedDownCommand;
+        command = QB_SPEED_DOWN;
         return true;
     }
     return parseNumber(text, command) && command <= 0xffffffffUL;

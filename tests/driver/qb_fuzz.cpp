@@ -11,6 +11,7 @@
 // Each process's calls follow from the seed alone, so a failure is replayed with its seed.
 #include "guest_module.h"
 #include "kernel_log.h"
+#include "qb_ioctl.h"
 
 #include <algorithm>
 #include <atomic>
@@ -44,8 +45,6 @@ namespace
 const char *const modulePath = "/lab/qb_ioctl.ko";
 const char *const node = "/dev/qb_fuzz";
 const std::size_t dataSize = 11;
-const unsigned speedUp = 0x4101;
-const unsigned speedDown = 0x4102;
 // The highest user-space address plus one on x86-64 (4-level paging): the kernel refuses a
 // buffer that reaches past it before the call gets to the module.
 const std::uintptr_t userSpaceEnd = (std::uintptr_t{1} << 47) - 4096;
@@ -344,20 +343,20 @@ class Worker
     {
         unsigned cmd = static_cast<unsigned>(random_());
         const std::uint64_t roll = pick(3);
-        cmd = roll == 0 ? speedUp : roll == 1 ? speedDown : cmd;
+        cmd = roll == 0 ? QB_SPEED_UP : roll == 1 ? QB_SPEED_DOWN : cmd;
         // Commands the kernel answers itself for every file (close-on-exec, non-blocking,
         // freezing a file system, cloning, block size, ...) never reach the module: skipped.
         const unsigned type = (cmd >> 8) & 0xff;
         if (cmd == FIOCLEX || cmd == FIONCLEX || cmd == FIONBIO || cmd == FIOASYNC ||
             cmd == FIOQSIZE || type == 'X' || type == 'f' || type == 0x94 || type == 0) {
-            cmd = speedUp;
+            cmd = QB_SPEED_UP;
         }
-        const bool known = cmd == speedUp || cmd == speedDown;
+        const bool known = cmd == QB_SPEED_UP || cmd == QB_SPEED_DOWN;
         char call[40];
         std::snprintf(call, sizeof call, "ioctl(fd, 0x%x)", cmd);
         check(call, ioctl(fd, cmd, static_cast<unsigned long>(random_())),
               known ? Expected{0, 0} : Expected{-1, ENOTTY});
-        (cmd == speedUp ? shared_.speedUps : shared_.speedDowns) += known ? 1 : 0;
+        (cmd == QB_SPEED_UP ? shared_.speedUps : shared_.speedDowns) += known ? 1 : 0;
     }
 
     int process_;
