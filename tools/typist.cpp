@@ -4,21 +4,19 @@
 //   typist COMMAND [ARG...] < input
 // The transcript (the command's output with the typed lines echoed) goes to standard output;
 // the exit status is the command's (128 + the signal, when a signal ended it).
+#include "process.h"
+#include "terminal.h"
+
 #include <cerrno>
-#include <dirent.h>
-#include <fstream>
-#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <fstream>
 #include <iostream>
 #include <iterator>
+#include <optional>
 #include <poll.h>
-#include <pty.h>
 #include <string>
-#include <sys/wait.h>
-#include <termios.h>
 #include <unistd.h>
 #include <vector>
 
@@ -26,19 +24,6 @@ namespace
 {
 
 const char endOfInput = 4; // what Ctrl-D types: end of input at the start of a line
-
-// A terminal that echoes and hands over whole lines, and changes no byte on the way.
-termios plainTerminal()
-{
-    termios settings{};
-    settings.c_cflag = CS8 | CREAD;
-    settings.c_lflag = ICANON | ECHO;
-    settings.c_cc[VEOF] = endOfInput;
-    settings.c_cc[VMIN] = 1;
-    cfsetispeed(&settings, B38400);
-    cfsetospeed(&settings, B38400);
-    return settings;
-}
 
 enum class Drained { quiet, closed };
 
@@ -65,55 +50,6 @@ Drained drain(int terminal, int quietMs)
     }
 }
 
-// Whether a process of the terminal's foreground group sits in a read of its standard
-// input, that input being the terminal (a pipeline's later members read a pipe there): then
-// everything it wrote before has reached the terminal, and it waits for us. Unknown (false)
-// where the system does not show what a process is doing.
-bool waitingForInput(int terminal)
-{
-    const char *terminalName = ptsname(terminal);
-    const pid_t group = tcgetpgrp(terminal);
-    DIR *processes = opendir("/proc");
-    if (group <= 0 || processes == nullptr) {
-        if (processes != nullptr) {
-            closedir(processes);
-        }
-        return false;
-    }
-    bool waiting = false;
-    while (const dirent *entry = readdir(processes)) {
-        const std::string pid = entry->d_name;
-        if (waiting || pid.find_first_not_of("0123456789") != std::string::npos) {
-            continue;
-        }
-        std::ifstream statFile("/proc/" + pid + "/stat");
-        std::string stat;
-        std::getline(statFile, stat);
-        const size_t nameEnd = stat.rfind(')'); // the name may hold blanks and brackets
-        if (nameEnd == std::string::npos) {
-            continue;
-        }
-        char state = 0;
-        long parent = 0, processGroup = 0;
-        if (std::sscanf(stat.c_str() + nameEnd + 1, " %c %ld %ld", &state, &parent,
-                        &processGroup) != 3 ||
-            processGroup != group) {
-            continue;
-        }
-        std::ifstream syscallFile("/proc/" + pid + "/syscall");
-        std::string call;
-        std::getline(syscallFile, call);
-        char input[64] = {};
-        const std::string inputLink = "/proc/" + pid + "/fd/0";
-        waiting = call.starts_with("0 0x0 ") && // read(0, ...)
-                  terminalName != nullptr &&
-                  readlink(inputLink.c_str(), input, sizeof input - 1) > 0 &&
-                  std::string(input) == terminalName;
-    }
-    closedir(processes);
-    return waiting;
-}
-
 // Shows what the command writes until it waits for input (or, where that cannot be told,
 // until it has been quiet for quietMs), or until it is gone.
 Drained untilWaiting(int terminal, int quietMs)
@@ -124,7 +60,8 @@ Drained untilWaiting(int terminal, int quietMs)
             return Drained::closed;
         }
         const auto waited = std::chrono::steady_clock::now() - start;
-        if (waitingForInput(terminal) || waited > std::chrono::milliseconds(quietMs * 50)) {
+        if (process::waitingForInput(terminal) ||
+            waited > std::chrono::milliseconds(quietMs * 50)) {
             return Drained::quiet;
         }
         if (drain(terminal, quietMs) == Drained::closed) {
@@ -133,18 +70,6 @@ Drained untilWaiting(int terminal, int quietMs)
         if (!std::ifstream("/proc/self/syscall")) {
             return Drained::quiet; // no way to tell: quiet is the best guess
         }
-    }
-}
-
-void type(int terminal, const std::string &text)
-{
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = write(terminal, text.data() + done, text.size() - done);
-        if (n < 0 && errno != EINTR) {
-            return;
-        }
-        done += n > 0 ? static_cast<size_t>(n) : 0;
     }
 }
 
@@ -161,21 +86,23 @@ int main(int argc, char **argv)
     const char *quiet = std::getenv("TYPIST_QUIET_MS");
     const int quietMs = quiet != nullptr ? std::atoi(quiet) : 40;
 
-    termios settings = plainTerminal();
-    winsize size{};
-    size.ws_row = 40;
-    size.ws_col = 120;
-    int terminal = -1;
-    const pid_t pid = forkpty(&terminal, nullptr, &settings, &size);
-    if (pid < 0) {
-        std::perror("typist: forkpty");
-        return 2;
+    // The command runs in a session of its own with the terminal as its controlling one,
+    // as at a login: the terminal's foreground group is then the command's.
+    process::Terminal pty;
+    std::optional<process::Process> command;
+    try {
+        pty = process::openTerminal(40, 120);
+        process::Command start;
+        start.argv.assign(argv + 1, argv + argc);
+        start.fds = {{0, pty.theirs}, {1, pty.theirs}, {2, pty.theirs}};
+        start.session = true;
+        command.emplace(start);
+    } catch (const std::exception &error) {
+        std::fprintf(stderr, "typist: %s\n", error.what());
+        return 127;
     }
-    if (pid == 0) {
-        execvp(argv[1], argv + 1);
-        std::perror(argv[1]);
-        _exit(127);
-    }
+    process::closeFd(pty.theirs);
+    const int terminal = pty.ours;
 
     // One line at a time, each when the command waits for it.
     bool closed = false;
@@ -185,10 +112,10 @@ int main(int argc, char **argv)
         const size_t end = input.find('\n', start);
         if (end == std::string::npos) {
             // A last line without a line break reaches the command through Ctrl-D.
-            type(terminal, input.substr(start) + endOfInput);
+            process::type(terminal, input.substr(start) + endOfInput);
             start = input.size();
         } else {
-            type(terminal, input.substr(start, end + 1 - start));
+            process::type(terminal, input.substr(start, end + 1 - start));
             start = end + 1;
         }
     }
@@ -197,17 +124,14 @@ int main(int argc, char **argv)
     for (int tries = 0; !closed && tries < 50; ++tries) {
         closed = untilWaiting(terminal, quietMs) == Drained::closed;
         if (!closed) {
-            type(terminal, std::string(1, endOfInput));
+            process::type(terminal, std::string(1, endOfInput));
         }
     }
     if (!closed) {
-        kill(pid, SIGTERM);
+        kill(command->id(), SIGTERM);
         drain(terminal, quietMs);
     }
     close(terminal);
-
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    const process::Ending ending = command->wait();
+    return ending.signal() != 0 ? 128 + ending.signal() : ending.status();
 }

@@ -2,321 +2,51 @@
 // writes answers and events on its fd 4, each a JSON text ended by a NUL byte. It runs in a
 // process group of its own, so that everything it started can be ended with it.
 #include "browser.h"
-#include "spawn_attributes.h"
 
 #include <cerrno>
 #include <csignal>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <poll.h>
-#include <spawn.h>
 #include <sstream>
 #include <stdexcept>
-#include <sys/wait.h>
 #include <unistd.h>
-
-extern char **environ;
 
 namespace harness
 {
 namespace
 {
 
-const Json &nullJson()
+// The member of that name, or a null value (also for a value that is no object).
+const Json &member(const Json &value, const char *name)
 {
     static const Json none;
-    return none;
+    const auto found = value.find(name);
+    return found != value.end() ? *found : none;
 }
 
-class Reader
+// The member of that name when it is a string, else "".
+std::string text(const Json &value, const char *name)
 {
-  public:
-    explicit Reader(const std::string &text) : text(text) {}
+    const Json &found = member(value, name);
+    return found.is_string() ? found.get<std::string>() : "";
+}
 
-    Json document()
-    {
-        Json value = read();
-        blanks();
-        if (at != text.size()) {
-            fail("text after the value");
-        }
-        return value;
-    }
-
-  private:
-    [[noreturn]] void fail(const std::string &what) const
-    {
-        throw std::runtime_error("bad JSON (" + what + ") at " + std::to_string(at) + ": " +
-                                 text.substr(0, 200));
-    }
-    void blanks()
-    {
-        while (at < text.size() && std::strchr(" \t\r\n", text[at]) != nullptr) {
-            ++at;
-        }
-    }
-    bool take(char c)
-    {
-        blanks();
-        if (at < text.size() && text[at] == c) {
-            ++at;
-            return true;
-        }
-        return false;
-    }
-    void expect(char c)
-    {
-        if (!take(c)) {
-            fail(std::string("expected ") + c);
-        }
-    }
-    bool word(const char *w)
-    {
-        if (text.compare(at, std::strlen(w), w) == 0) {
-            at += std::strlen(w);
-            return true;
-        }
-        return false;
-    }
-
-    Json read()
-    {
-        blanks();
-        Json value;
-        if (at >= text.size()) {
-            fail("unexpected end");
-        }
-        const char c = text[at];
-        if (c == '{') {
-            ++at;
-            value.kind = Json::Kind::object;
-            if (take('}')) {
-                return value;
-            }
-            do {
-                blanks();
-                std::string name = string();
-                expect(':');
-                value.members.emplace_back(std::move(name), read());
-            } while (take(','));
-            expect('}');
-        } else if (c == '[') {
-            ++at;
-            value.kind = Json::Kind::array;
-            if (take(']')) {
-                return value;
-            }
-            do {
-                value.items.push_back(read());
-            } while (take(','));
-            expect(']');
-        } else if (c == '"') {
-            value.kind = Json::Kind::string;
-            value.string = string();
-        } else if (word("true") || word("false")) {
-            value.kind = Json::Kind::boolean;
-            value.boolean = text[at - 1] == 'e' && text[at - 2] == 'u';
-        } else if (word("null")) {
-            value.kind = Json::Kind::null;
-        } else {
-            const char *start = text.c_str() + at;
-            char *end = nullptr;
-            value.kind = Json::Kind::number;
-            value.number = std::strtod(start, &end);
-            if (end == start) {
-                fail("unexpected character");
-            }
-            at += static_cast<std::size_t>(end - start);
-        }
-        return value;
-    }
-
-    unsigned hex4()
-    {
-        if (at + 4 > text.size()) {
-            fail("short \\u escape");
-        }
-        const unsigned code = static_cast<unsigned>(std::stoul(text.substr(at, 4), nullptr, 16));
-        at += 4;
-        return code;
-    }
-
-    static void utf8(std::string &out, unsigned code)
-    {
-        if (code < 0x80) {
-            out += static_cast<char>(code);
-        } else if (code < 0x800) {
-            out += static_cast<char>(0xC0 | (code >> 6));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        } else if (code < 0x10000) {
-            out += static_cast<char>(0xE0 | (code >> 12));
-            out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (code >> 18));
-            out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        }
-    }
-
-    std::string string()
-    {
-        if (at >= text.size() || text[at] != '"') {
-            fail("expected a string");
-        }
-        ++at;
-        std::string out;
-        while (at < text.size() && text[at] != '"') {
-            const char c = text[at++];
-            if (c != '\\') {
-                out += c;
-                continue;
-            }
-            if (at >= text.size()) {
-                fail("unfinished escape");
-            }
-            const char e = text[at++];
-            switch (e) {
-            case 'b':
-                out += '\b';
-                break;
-            case 'f':
-                out += '\f';
-                break;
-            case 'n':
-                out += '\n';
-                break;
-            case 'r':
-                out += '\r';
-                break;
-            case 't':
-                out += '\t';
-                break;
-            case 'u': {
-                unsigned code = hex4();
-                // A pair of UTF-16 surrogates stands for one code point past U+FFFF.
-                if (code >= 0xD800 && code < 0xDC00 && word("\\u")) {
-                    const unsigned low = hex4();
-                    code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
-                }
-                utf8(out, code);
-                break;
-            }
-            default:
-                out += e;
-            }
-        }
-        if (at >= text.size()) {
-            fail("unfinished string");
-        }
-        ++at;
-        return out;
-    }
-
-    const std::string &text;
-    std::size_t at = 0;
-};
+// What an exception thrown in the page says of itself.
+std::string described(const Json &details)
+{
+    const Json &exception = member(details, "exception");
+    return exception.contains("description") ? text(exception, "description")
+                                             : text(details, "text");
+}
 
 } // namespace
 
-const Json &Json::operator[](const std::string &name) const
-{
-    for (const auto &[key, value] : members) {
-        if (key == name) {
-            return value;
-        }
-    }
-    return nullJson();
-}
-
-const Json &Json::operator[](std::size_t index) const
-{
-    return index < items.size() ? items[index] : nullJson();
-}
-
-bool Json::has(const std::string &name) const
-{
-    for (const auto &member : members) {
-        if (member.first == name) {
-            return true;
-        }
-    }
-    return false;
-}
-
-std::string Json::text() const
-{
-    switch (kind) {
-    case Kind::null:
-        return "null";
-    case Kind::boolean:
-        return boolean ? "true" : "false";
-    case Kind::number: {
-        std::ostringstream out;
-        out << number;
-        return out.str();
-    }
-    case Kind::string:
-        return jsonString(string);
-    case Kind::array: {
-        std::string out = "[";
-        for (const Json &item : items) {
-            out += (out.size() > 1 ? "," : "") + item.text();
-        }
-        return out + "]";
-    }
-    case Kind::object: {
-        std::string out = "{";
-        for (const auto &[key, value] : members) {
-            out += (out.size() > 1 ? "," : "") + jsonString(key) + ":" + value.text();
-        }
-        return out + "}";
-    }
-    }
-    return "null";
-}
-
-Json Json::parse(const std::string &text)
-{
-    return Reader(text).document();
-}
-
 std::string jsonString(const std::string &text)
 {
-    std::string out = "\"";
-    for (const char c : text) {
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if (static_cast<unsigned char>(c) < 0x20) {
-                char escape[8];
-                std::snprintf(escape, sizeof escape, "\\u%04x", c);
-                out += escape;
-            } else {
-                out += c;
-            }
-        }
-    }
-    return out + "\"";
+    return Json(text).dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
 Browser::Browser(std::chrono::milliseconds timeout) : timeout(timeout)
@@ -330,30 +60,10 @@ Browser::Browser(std::chrono::milliseconds timeout) : timeout(timeout)
     }
     profile = dir;
 
-    int in[2], out[2];
-    if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) {
-        throw std::runtime_error(std::string("pipe2: ") + std::strerror(errno));
-    }
-    // The browser's ends, first moved above 3 and 4 so that placing them cannot clobber one.
-    const int childIn = fcntl(in[0], F_DUPFD_CLOEXEC, 10);
-    const int childOut = fcntl(out[1], F_DUPFD_CLOEXEC, 10);
-    close(in[0]);
-    close(out[1]);
-    commands = in[1];
-    responses = out[0];
-
-    const std::string logPath = profile + "/stderr";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_adddup2(&actions, childIn, 3);
-    posix_spawn_file_actions_adddup2(&actions, childOut, 4);
-    const SpawnAttributes attributes;
-
-    std::vector<std::string> args = {
+    process::Pipe in = process::makePipe(), out = process::makePipe();
+    commands = in.write;
+    responses = out.read;
+    const std::vector<std::string> args = {
         "/usr/bin/chromium",
         "--headless",
         "--no-sandbox",
@@ -370,22 +80,23 @@ Browser::Browser(std::chrono::milliseconds timeout) : timeout(timeout)
         "--remote-debugging-pipe",
         "about:blank",
     };
-    std::vector<char *> argv;
-    for (std::string &arg : args) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-    const int error = posix_spawn(&pid, argv[0], &actions, &attributes.value, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(childIn);
-    close(childOut);
-    if (error != 0) {
-        pid = -1;
-        close(commands);
-        close(responses);
+    int null = -1, log = -1;
+    try {
+        null = process::openFile("/dev/null", O_RDWR);
+        log = process::openFile(profile + "/stderr", O_WRONLY | O_CREAT | O_TRUNC);
+        process::Command command;
+        command.argv = args;
+        command.fds = {{0, null}, {1, null}, {2, log}, {3, in.read}, {4, out.write}};
+        chromium.emplace(command);
+    } catch (...) {
+        for (int *fd : {&null, &log, &in.read, &in.write, &out.read, &out.write}) {
+            process::closeFd(*fd);
+        }
         std::filesystem::remove_all(profile);
-        throw std::runtime_error(std::string("cannot start /usr/bin/chromium: ") +
-                                 std::strerror(error));
+        throw;
+    }
+    for (int *fd : {&null, &log, &in.read, &out.write}) {
+        process::closeFd(*fd);
     }
     // The first answer tells that the browser is up and speaking the protocol.
     call("Browser.getVersion");
@@ -393,7 +104,7 @@ Browser::Browser(std::chrono::milliseconds timeout) : timeout(timeout)
 
 Browser::~Browser()
 {
-    if (pid > 0) {
+    if (chromium) {
         try {
             timeout = std::chrono::seconds(5);
             call("Browser.close");
@@ -403,18 +114,12 @@ Browser::~Browser()
         close(commands);
         close(responses);
         // Let it end by itself for a moment, then end its whole group, then reap it.
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        siginfo_t info{};
-        while (std::chrono::steady_clock::now() < deadline) {
-            info.si_pid = 0;
-            if (waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0 ||
-                info.si_pid == pid) {
-                break;
-            }
+        const auto deadline = process::Clock::now() + std::chrono::seconds(5);
+        while (!chromium->ended() && process::Clock::now() < deadline) {
             usleep(10000);
         }
-        kill(-pid, SIGKILL);
-        waitpid(pid, nullptr, 0);
+        chromium->stop(SIGKILL);
+        chromium.reset();
     }
     std::error_code ignored;
     std::filesystem::remove_all(profile, ignored);
@@ -435,7 +140,7 @@ Json Browser::receive(std::chrono::steady_clock::time_point deadline)
         if (end != std::string::npos) {
             const std::string message = pending.substr(0, end);
             pending.erase(0, end + 1);
-            return Json::parse(message);
+            return Json::parse(message); // throws on bad input
         }
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
@@ -464,16 +169,14 @@ Json Browser::receive(std::chrono::steady_clock::time_point deadline)
     }
 }
 
-Json Browser::call(const std::string &method, const std::string &params, const std::string &session)
+Json Browser::call(const std::string &method, const Json &params, const std::string &session)
 {
     const int id = nextId++;
-    std::string message = "{\"id\":" + std::to_string(id) + ",\"method\":" + jsonString(method) +
-                          ",\"params\":" + params;
+    Json command = {{"id", id}, {"method", method}, {"params", params}};
     if (!session.empty()) {
-        message += ",\"sessionId\":" + jsonString(session);
+        command["sessionId"] = session;
     }
-    message += "}";
-    message += '\0';
+    const std::string message = command.dump(-1, ' ', false, Json::error_handler_t::replace) + '\0';
     for (std::size_t sent = 0; sent < message.size();) {
         const ssize_t n = write(commands, message.data() + sent, message.size() - sent);
         if (n < 0 && errno != EINTR) {
@@ -484,17 +187,17 @@ Json Browser::call(const std::string &method, const std::string &params, const s
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {
         Json answer = receive(deadline);
-        if (!answer.has("id")) {
+        if (!answer.contains("id")) {
             events.push_back(std::move(answer));
             continue;
         }
-        if (answer["id"].number != id) {
+        if (member(answer, "id") != id) {
             continue;
         }
-        if (answer.has("error")) {
-            throw std::runtime_error(method + " failed: " + answer["error"].text());
+        if (answer.contains("error")) {
+            throw std::runtime_error(method + " failed: " + member(answer, "error").dump());
         }
-        return answer["result"];
+        return member(answer, "result");
     }
 }
 
@@ -504,12 +207,11 @@ Json Browser::waitFor(const std::string &method, const std::string &session)
     for (std::size_t seen = 0;; ++seen) {
         while (seen >= events.size()) {
             Json message = receive(deadline);
-            if (!message.has("id")) {
+            if (!message.contains("id")) {
                 events.push_back(std::move(message));
             }
         }
-        if (events[seen]["method"].string == method &&
-            events[seen]["sessionId"].string == session) {
+        if (text(events[seen], "method") == method && text(events[seen], "sessionId") == session) {
             Json found = std::move(events[seen]);
             events.erase(events.begin() + static_cast<std::ptrdiff_t>(seen));
             return found;
@@ -521,7 +223,7 @@ std::vector<Json> Browser::takeEvents(const std::string &session)
 {
     std::vector<Json> taken;
     std::erase_if(events, [&](Json &event) {
-        if (event["sessionId"].string != session) {
+        if (text(event, "sessionId") != session) {
             return false;
         }
         taken.push_back(std::move(event));
@@ -533,14 +235,12 @@ std::vector<Json> Browser::takeEvents(const std::string &session)
 std::unique_ptr<Page> Browser::open(const std::string &url)
 {
     const std::string target =
-        call("Target.createTarget", "{\"url\":\"about:blank\"}")["targetId"].string;
+        text(call("Target.createTarget", {{"url", "about:blank"}}), "targetId");
     const std::string session =
-        call("Target.attachToTarget",
-             "{\"targetId\":" + jsonString(target) + ",\"flatten\":true}")["sessionId"]
-            .string;
+        text(call("Target.attachToTarget", {{"targetId", target}, {"flatten", true}}), "sessionId");
     std::unique_ptr<Page> page(new Page(*this, target, session));
     for (const char *domain : {"Page.enable", "Runtime.enable", "Log.enable"}) {
-        call(domain, "{}", session);
+        call(domain, Json::object(), session);
     }
     page->navigate(url);
     return page;
@@ -549,7 +249,7 @@ std::unique_ptr<Page> Browser::open(const std::string &url)
 Page::~Page()
 {
     try {
-        browser.call("Target.closeTarget", "{\"targetId\":" + jsonString(target) + "}");
+        browser.call("Target.closeTarget", {{"targetId", target}});
     } catch (const std::exception &) {
         // A browser that is gone has closed its tabs.
     }
@@ -559,16 +259,16 @@ Page::~Page()
 void Page::navigate(const std::string &url)
 {
     browser.takeEvents(session);
-    const Json result = browser.call("Page.navigate", "{\"url\":" + jsonString(url) + "}", session);
-    if (result.has("errorText")) {
-        throw std::runtime_error("cannot open " + url + ": " + result["errorText"].string);
+    const Json result = browser.call("Page.navigate", {{"url", url}}, session);
+    if (result.contains("errorText")) {
+        throw std::runtime_error("cannot open " + url + ": " + text(result, "errorText"));
     }
     // The load event of this document: an earlier one (of about:blank) may still come first.
     for (;;) {
         // Events are kept for errors() while waiting.
         browser.waitFor("Page.loadEventFired", session);
-        if (evaluate("document.readyState").string == "complete" &&
-            evaluate("location.href").string != "about:blank") {
+        if (evaluate("document.readyState") == "complete" &&
+            evaluate("location.href") != "about:blank") {
             return;
         }
     }
@@ -576,18 +276,14 @@ void Page::navigate(const std::string &url)
 
 Json Page::evaluate(const std::string &expression)
 {
-    const Json result = browser.call("Runtime.evaluate",
-                                     "{\"expression\":" + jsonString(expression) +
-                                         ",\"returnByValue\":true,\"awaitPromise\":true}",
-                                     session);
-    if (result.has("exceptionDetails")) {
-        const Json &details = result["exceptionDetails"];
-        throw std::runtime_error("evaluating " + expression + " threw: " +
-                                 (details["exception"].has("description")
-                                      ? details["exception"]["description"].string
-                                      : details["text"].string));
+    const Json result = browser.call(
+        "Runtime.evaluate",
+        {{"expression", expression}, {"returnByValue", true}, {"awaitPromise", true}}, session);
+    if (result.contains("exceptionDetails")) {
+        throw std::runtime_error("evaluating " + expression +
+                                 " threw: " + described(member(result, "exceptionDetails")));
     }
-    return result["result"]["value"];
+    return member(member(result, "result"), "value");
 }
 
 bool Page::pointAt(const std::string &selector, double &x, double &y)
@@ -599,22 +295,21 @@ bool Page::pointAt(const std::string &selector, double &x, double &y)
                              " const x = r.left + r.width / 2, y = r.top + r.height / 2;"
                              " const top = document.elementFromPoint(x, y);"
                              " return {x, y, hit: !!top && e.contains(top)}; })()");
-    if (at.kind != Json::Kind::object || !at["hit"].boolean) {
+    if (member(at, "hit") != true || !member(at, "x").is_number() || !member(at, "y").is_number()) {
         return false;
     }
-    x = at["x"].number;
-    y = at["y"].number;
+    x = member(at, "x").get<double>();
+    y = member(at, "y").get<double>();
     return true;
 }
 
 void Page::mouse(const std::string &type, double x, double y)
 {
-    std::string params = "{\"type\":" + jsonString(type) + ",\"x\":" + std::to_string(x) +
-                         ",\"y\":" + std::to_string(y);
+    Json params = {{"type", type}, {"x", x}, {"y", y}};
     if (type != "mouseMoved") {
-        params += ",\"button\":\"left\",\"buttons\":1,\"clickCount\":1";
+        params.update({{"button", "left"}, {"buttons", 1}, {"clickCount", 1}});
     }
-    browser.call("Input.dispatchMouseEvent", params + "}", session);
+    browser.call("Input.dispatchMouseEvent", params, session);
 }
 
 bool Page::click(const std::string &selector)
@@ -642,18 +337,16 @@ bool Page::hover(const std::string &selector)
 std::vector<std::string> Page::errors()
 {
     for (const Json &event : browser.takeEvents(session)) {
-        const std::string &method = event["method"].string;
-        const Json &params = event["params"];
+        const std::string method = text(event, "method");
+        const Json &params = member(event, "params");
+        const std::string type = text(params, "type");
         if (method == "Runtime.exceptionThrown") {
-            const Json &details = params["exceptionDetails"];
-            found.push_back("exception: " + (details["exception"].has("description")
-                                                 ? details["exception"]["description"].string
-                                                 : details["text"].string));
-        } else if (method == "Runtime.consoleAPICalled" &&
-                   (params["type"].string == "error" || params["type"].string == "assert")) {
-            found.push_back("console." + params["type"].string + ": " + params["args"].text());
-        } else if (method == "Log.entryAdded" && params["entry"]["level"].string == "error") {
-            found.push_back("log: " + params["entry"]["text"].string);
+            found.push_back("exception: " + described(member(params, "exceptionDetails")));
+        } else if (method == "Runtime.consoleAPICalled" && (type == "error" || type == "assert")) {
+            found.push_back("console." + type + ": " + member(params, "args").dump());
+        } else if (method == "Log.entryAdded" &&
+                   text(member(params, "entry"), "level") == "error") {
+            found.push_back("log: " + text(member(params, "entry"), "text"));
         }
     }
     return found;

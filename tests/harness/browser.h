@@ -2,42 +2,23 @@
 // check what a page shows and what a real mouse click on it does.
 #pragma once
 
+#include "process.h"
+
 #include <chrono>
 #include <map>
 #include <memory>
+#include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 namespace harness
 {
 
-// A JSON value as read from the browser: enough to walk its answers.
-struct Json {
-    enum class Kind { null, boolean, number, string, array, object };
-    Kind kind = Kind::null;
-    bool boolean = false;
-    double number = 0;
-    std::string string;
-    std::vector<Json> items;                           // of an array
-    std::vector<std::pair<std::string, Json>> members; // of an object, in order
+// What the browser sends and is sent: JSON values.
+using Json = nlohmann::json;
 
-    // The member of that name, or a null value.
-    const Json &operator[](const std::string &name) const;
-    // The item at that index, or a null value.
-    const Json &operator[](std::size_t index) const;
-    bool has(const std::string &name) const;
-    std::size_t size() const
-    {
-        return kind == Kind::array ? items.size() : members.size();
-    }
-    // The value written back as JSON (for failure messages).
-    std::string text() const;
-
-    static Json parse(const std::string &text); // throws std::runtime_error on bad input
-};
-
-// A JSON string literal for text (quotes added).
+// A JSON string literal for text (quotes added), e.g. to put text into a script.
 std::string jsonString(const std::string &text);
 
 class Browser;
@@ -94,7 +75,7 @@ class Browser
 
     // Sends a command and waits for the answer with the same id; throws on an error answer
     // or when none comes within the time limit. Events that arrive meanwhile are kept.
-    Json call(const std::string &method, const std::string &params = "{}",
+    Json call(const std::string &method, const Json &params = Json::object(),
               const std::string &session = "");
     // Waits for an event of that method for that session; throws after the time limit.
     Json waitFor(const std::string &method, const std::string &session);
@@ -109,7 +90,7 @@ class Browser
 
     std::chrono::milliseconds timeout;
     std::string profile;
-    pid_t pid = -1;
+    std::optional<process::Process> chromium;
     int commands = -1;  // our end of the browser's fd 3
     int responses = -1; // our end of the browser's fd 4
     int nextId = 1;

@@ -1,0 +1,116 @@
+// Bytes made readable and outputs compared, for failure messages; see run_process.h.
+#include "run_process.h"
+
+#include <cstdio>
+
+namespace harness
+{
+
+std::string visible(const std::string &bytes)
+{
+    std::string shown;
+    for (const unsigned char c : bytes) {
+        if (c == '\n') {
+            shown += "\\n\n";
+        } else if (c == '\t') {
+            shown += "\\t";
+        } else if (c == '\\') {
+            shown += "\\\\";
+        } else if (c < 0x20 || c == 0x7f) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
+            shown += escaped;
+        } else {
+            shown += static_cast<char>(c);
+        }
+    }
+    return shown;
+}
+
+namespace
+{
+
+// Line number (from 1) and where it starts, of the byte at offset in text.
+std::pair<std::size_t, std::size_t> lineOf(const std::string &text, std::size_t offset)
+{
+    std::size_t number = 1, start = 0;
+    for (std::size_t i = 0; i < offset && i < text.size(); ++i) {
+        if (text[i] == '\n') {
+            ++number;
+            start = i + 1;
+        }
+    }
+    return {number, start};
+}
+
+// Lines first to last (from 1) of text, escaped one per output line, the marked one with
+// a caret under its byte at column.
+std::string excerpt(const std::string &text, std::size_t first, std::size_t last,
+                    std::size_t marked, std::size_t column)
+{
+    std::string shown;
+    std::size_t number = 1, start = 0;
+    while (start <= text.size() && number <= last) {
+        std::size_t end = text.find('\n', start);
+        const bool whole = end != std::string::npos;
+        end = whole ? end + 1 : text.size();
+        if (number >= first) {
+            std::string line = visible(text.substr(start, std::min<std::size_t>(end - start, 200)));
+            std::erase(line, '\n');
+            shown += (number == marked ? "  > " : "    ") + line +
+                     (end - start > 200 ? "..." : "") + "\n";
+            if (number == marked) {
+                std::string before = visible(text.substr(start, column));
+                std::erase(before, '\n');
+                shown +=
+                    "    " + std::string(std::min<std::size_t>(before.size(), 220), ' ') + "^\n";
+            }
+        }
+        if (!whole || end == text.size()) {
+            break;
+        }
+        start = end;
+        ++number;
+    }
+    return shown;
+}
+
+} // namespace
+
+::testing::AssertionResult sameOutput(const std::string &yours, const std::string &expected)
+{
+    if (yours == expected) {
+        return ::testing::AssertionSuccess();
+    }
+    std::size_t at = 0;
+    while (at < yours.size() && at < expected.size() && yours[at] == expected[at]) {
+        ++at;
+    }
+    const auto [number, start] = lineOf(expected, at);
+    const std::size_t column = at - start;
+    const std::size_t first = number > 2 ? number - 2 : 1, last = number + 2;
+    return ::testing::AssertionFailure()
+           << "the output differs from line " << number << ", byte " << column + 1
+           << " on (expected " << expected.size() << " bytes, yours " << yours.size()
+           << "):\nexpected:\n"
+           << excerpt(expected, first, last, number, column) << "yours:\n"
+           << excerpt(yours, first, last, number, column);
+}
+
+std::vector<std::string> lines(const std::string &text)
+{
+    std::vector<std::string> result;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) {
+            result.push_back(text.substr(start));
+            break;
+        }
+        result.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return result;
+}
+
+} // namespace harness
