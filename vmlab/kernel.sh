@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shell functions the lab's host scripts share (sourced by bash): which kernel release an
 # image, a kernel build tree or a module is for, and whether a tree has module versioning.
 # Each prints its answer, or says in one line on standard error what is wrong and fails.
@@ -38,6 +39,35 @@ module_release() {
     vermagic=$(module_vermagic "$1")
     [[ -n "$vermagic" ]] || { echo "vmlab: $1 is not a kernel module (no vermagic)" >&2; return 1; }
     echo "${vermagic%% *}"
+}
+
+# choose_kernel DEBUG SERIES: the kernel the lab boots and builds modules for: with DEBUG 1
+# the debugging kernel; else the image in kernel with the tree in kdir, when kernel is set;
+# else Debian's cloud kernel of SERIES (see fetch-series), or when it is empty the one of the
+# installed headers. Sets kernel (the image), kdir (the tree modules are built against) and
+# kernel_name (how messages name it); fetches the image and a series' headers when missing.
+# shellcheck disable=SC2034 # kernel_name is for the caller
+choose_kernel() {
+    local here fetched
+    here=$(dirname "${BASH_SOURCE[0]}")
+    kernel_name="Debian's kernel"
+    if [[ $1 == 1 ]]; then
+        kdir=$("$here/debug-kernel/build" --if-built) || {
+            echo "vmlab: the debugging kernel is not built yet (build it once: make debug-kernel)" >&2
+            return 1
+        }
+        kernel=$kdir/arch/x86/boot/bzImage
+        kernel_name="the debugging kernel"
+    elif [[ -n "$kernel" ]]; then
+        kernel_name="the kernel"
+    elif [[ -n "$2" ]]; then
+        fetched=$("$here/fetch-series" "$2") || return 1
+        kernel=${fetched%%$'\n'*}
+        kdir=${fetched#*$'\n'}
+    else
+        kernel=$("$here/fetch-kernel") || return 1
+    fi
+    kdir=${kdir:-$(default_kdir)}
 }
 
 # Debian's cloud kernel headers, the lab's default build tree.
