@@ -3,6 +3,7 @@
 #include "run_process.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -121,6 +122,26 @@ TEST(FrontDoor, VmWithOnlyItsInputOnATerminalSaysWhatWorksInstead)
               " give its lines on standard input (./labs vm < FILE > OUTPUT)\n"
               "exit status 2\n")
         << visible(result.out);
+}
+
+// Ctrl-C leaves none of a command's temporary files behind: ./labs bench, whose scratch
+// folder gets a pipe and a 256 MiB text, is interrupted as soon as it has started.
+TEST(FrontDoor, CtrlCRemovesTheTemporaryFiles)
+{
+    const std::filesystem::path tmp =
+        std::filesystem::temp_directory_path() / ("labs-ctrl-c." + std::to_string(getpid()));
+    std::filesystem::create_directory(tmp);
+    RunOptions options;
+    options.env = {"LABS_NO_BUILD=1", std::string("LABS_BUILD_DIR=") + LABS_BIN_DIR + "/..",
+                   "TMPDIR=" + tmp.string()};
+    const std::string started = "== Dynamic array ==\n";
+    options.stopAfterOutput = started.size();
+    options.stopSignal = SIGINT; // as from the terminal, to the whole process group
+    const RunResult bench = run(source("labs"), {"bench"}, options);
+    EXPECT_EQ(bench.out, started);
+    EXPECT_TRUE(bench.stopped && bench.exited(130)) << bench.status << " " << bench.signal;
+    EXPECT_TRUE(std::filesystem::is_empty(tmp));
+    std::filesystem::remove_all(tmp);
 }
 
 TEST(FrontDoor, UnknownNamesAndCommandsAreRefused)

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # ./labs bench: how the examples compare with real peers, as ratios from one run.
 # Every figure sets two sides against each other in the same run, alternating which goes
 # first over several rounds, and reports the median ratio: never an absolute time.
@@ -37,6 +38,14 @@ bench_verdict() { # RATIO TARGET
     awk -v r="$1" -v t="$2" 'BEGIN { print (r >= t) ? "met" : "NOT met" }'
 }
 
+bench_seconds() { awk -v n="$1" 'BEGIN { printf "%.1f", n / 1e9 }'; }
+
+# bench_timed LABEL NANOSECONDS LIMIT: a time in seconds against its limit.
+bench_timed() {
+    awk -v l="$1" -v n="$2" -v t="$3" \
+        'BEGIN { printf "%-34s %6.1f s   target <= %g s: %s\n", l, n / 1e9, t, (n <= t * 1e9) ? "met" : "NOT met" }'
+}
+
 # The pipe reader and dd, each reading 512 MiB from a FIFO in 1023-byte reads.
 bench_fifo_ours() {
     (cd "$BENCH_DIR" && { head -c 512M /dev/zero > myfifo & "$BIN/ex04-2" > /dev/null; wait; })
@@ -50,7 +59,7 @@ bench_fifo_cat() {
 
 # The VM scenario: one boot of the lab's VM running every kernel-module scenario, to power-off.
 bench_vm_scenario() {
-    "${LABS_BUILD_DIR:-$BUILD/default}/tests/driver_vm_test" --gtest_filter="DriverVm.*:InTheVm/*"
+    "$BUILD_DIR/tests/driver_vm_test" --gtest_filter="DriverVm.*:InTheVm/*"
 }
 
 # A source of 5,000 small functions, each with a loop, a global array and a call.
@@ -70,12 +79,11 @@ bench_caseconv_tr() { tr 'A-Za-z' 'a-zA-Z' < "$BENCH_DIR/text" > /dev/null; }
 
 cmd_bench() {
     build
-    BENCH_DIR=$(mktemp -d)
-    trap 'rm -rf "$BENCH_DIR"' RETURN
+    scratch_dir BENCH_DIR
 
     echo "== Dynamic array =="
     local array_report array_met
-    array_report=$("${LABS_BUILD_DIR:-$BUILD/default}/bench/array_bench" "$LIB/libarray_srh.so")
+    array_report=$("$BUILD_DIR/bench/array_bench" "$LIB/libarray_srh.so")
     printf '%s\n' "$array_report"
     array_met=$(grep -o 'on [0-9] of 4' <<<"$array_report")
 
@@ -104,13 +112,11 @@ cmd_bench() {
     local all_ns explorer_timing explorer_ratio
     "$ROOT/labs" opt --all > /dev/null # warm: built, and the compilers' files in the cache
     all_ns=$(bench_nanoseconds "$ROOT/labs" opt --all)
-    printf '%-34s %6.1f s   target <= 5 s: %s\n' "./labs opt --all (warm)" \
-        "$(awk -v n="$all_ns" 'BEGIN { print n / 1e9 }')" \
-        "$(awk -v n="$all_ns" 'BEGIN { print (n <= 5e9) ? "met" : "NOT met" }')"
+    bench_timed "./labs opt --all (warm)" "$all_ns" 5
     bench_many_functions > "$BENCH_DIR/many.cpp"
     # The explorer's own account: its compiler runs (three levels, with the optimisation
     # record) against everything, reading included.
-    explorer_timing=$("${LABS_BUILD_DIR:-$BUILD/default}/tools/opt_explorer" "$BENCH_DIR/many.cpp" \
+    explorer_timing=$("$BUILD_DIR/tools/opt_explorer" "$BENCH_DIR/many.cpp" \
         --facts --timing 2>&1 >/dev/null | tail -n 1)
     explorer_ratio=$(awk '{ printf "%.2f", ($2 + $5) / $2 }' <<<"$explorer_timing")
     printf '%-34s %6sx   target <= 2x the compiler: %s (%s)\n' "5,000 functions, explorer/compiler" \
@@ -121,20 +127,16 @@ cmd_bench() {
     echo "== Developer loop (warm) =="
     local test_ns vm_ns=""
     test_ns=$(bench_nanoseconds make -s -C "$ROOT" test)
-    printf '%-34s %6.1f s   target <= 60 s: %s\n' "make test" "$(awk -v n="$test_ns" 'BEGIN { print n / 1e9 }')" \
-        "$(awk -v n="$test_ns" 'BEGIN { print (n <= 60e9) ? "met" : "NOT met" }')"
-    if [[ -x "${LABS_BUILD_DIR:-$BUILD/default}/tests/driver_vm_test" ]]; then
+    bench_timed "make test" "$test_ns" 60
+    if [[ -x "$BUILD_DIR/tests/driver_vm_test" ]]; then
         vm_ns=$(bench_nanoseconds bench_vm_scenario)
-        printf '%-34s %6.1f s   target <= 10 s: %s\n' "VM scenario, boot to power-off" \
-            "$(awk -v n="$vm_ns" 'BEGIN { print n / 1e9 }')" \
-            "$(awk -v n="$vm_ns" 'BEGIN { print (n <= 10e9) ? "met" : "NOT met" }')"
+        bench_timed "VM scenario, boot to power-off" "$vm_ns" 10
     fi
     echo
     printf 'summary: array >= 1.0x GPtrArray %s; pipe reader %sx dd (>= 0.9x: %s); caseconv %sx tr;' \
         "$array_met" "$dd_ratio" "$(bench_verdict "$dd_ratio" 0.9)" "$tr_ratio"
-    printf ' explorer --all %.1f s, %sx the compiler on 5,000 functions;' \
-        "$(awk -v n="$all_ns" 'BEGIN { print n / 1e9 }')" "$explorer_ratio"
-    printf ' make test %.1f s' "$(awk -v n="$test_ns" 'BEGIN { print n / 1e9 }')"
-    [[ -n "$vm_ns" ]] && printf '; VM scenario %.1f s' "$(awk -v n="$vm_ns" 'BEGIN { print n / 1e9 }')"
+    printf ' explorer --all %s s, %sx the compiler on 5,000 functions;' "$(bench_seconds "$all_ns")" "$explorer_ratio"
+    printf ' make test %s s' "$(bench_seconds "$test_ns")"
+    [[ -z "$vm_ns" ]] || printf '; VM scenario %s s' "$(bench_seconds "$vm_ns")"
     printf '\n'
 }

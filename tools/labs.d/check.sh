@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # ./labs check: someone else's build of a deliverable, run through the collection's own test
 # cases for it in a sandbox (tools/check/ is the checker; tests/check/cases.tsv says which
 # cases check what, and of what kind each is).
@@ -8,9 +9,10 @@ HELP+="
                sources, which are built first); the count is of the cases the description
                states, with notes where the collection mends it or leaves the choice open
                (--strict counts the mended ones too); --junit FILE writes a JUnit report
-  check qb_ioctl FILE.ko|FOLDER [--kernel default|debug|both]
+  check qb_ioctl FILE.ko|FOLDER [--kernel default|debug|both] [--series SERIES]
                the kernel module (or its Kbuild folder) through the guest scenarios in the
-               VM, also on the debugging kernel once it is built
+               VM, also on the debugging kernel once it is built; --series: on Debian's
+               kernel of that series (see ./labs vm --help) instead of the lab's own
   check --dir DIR [--junit FILE]
                every deliverable found in DIR: a build, NAME.c, NAME.cpp or a folder NAME/
                of sources, named after the deliverable
@@ -19,7 +21,17 @@ HELP+="
                --timeout SECONDS: how long each run may take (10)"
 
 cmd_check() {
+    local args=()
+    while [[ $# -gt 0 ]]; do
+        if [[ $1 == --series ]]; then
+            vm_series check "${@:2}" || return 2
+            export VMLAB_SERIES=$2
+            shift 2
+        else
+            args+=("$1")
+            shift
+        fi
+    done
     build
-    local build_dir=${BIN%/bin}
-    LABS_ROOT=$ROOT LABS_BUILD_DIR=$build_dir "$build_dir/tools/labs-check" "$@"
+    LABS_ROOT=$ROOT LABS_BUILD_DIR=$BUILD_DIR "$BUILD_DIR/tools/labs-check" "${args[@]}"
 }

@@ -1,29 +1,10 @@
+# shellcheck shell=bash
 # Debugging sessions on the 32-bit debug builds of optimization/: the program runs under
 # qemu-user with its gdb stub on a socket, gdb-multiarch connects, stops in main and shows
 # the locals before and after lv3 is assigned, and the globals.
 HELP+="
   debug optionTest1          stop in main of the ARM debug build (qemu-arm and gdb-multiarch)
   debug optionTest1_globals  the same on the i386 debug build (qemu-i386 and gdb-multiarch)"
-
-# Sets what a session on NAME needs: the emulator command (as in
-# cmake/toolchains/emulators.cmake), the sysroot gdb loads the target's C library from,
-# the program and its source file.
-debug_target() {
-    case $1 in
-        optionTest1)
-            emulator=(qemu-arm -cpu arm926 -L /usr/arm-linux-gnueabi)
-            sysroot=/usr/arm-linux-gnueabi
-            program=$BUILD/arm/bin/optionTest1
-            ;;
-        optionTest1_globals)
-            emulator=(qemu-i386 -cpu pentium2 -L /usr/i686-linux-gnu)
-            sysroot=/usr/i686-linux-gnu
-            program=$BUILD/i386/bin/optionTest1_globals
-            ;;
-        *) return 1 ;;
-    esac
-    source_file=$ROOT/optimization/$1.cpp
-}
 
 # The number of the one source line that assigns lv3 its value.
 debug_assign_line() {
@@ -39,16 +20,24 @@ debug_assign_line() {
 # A session on a debug build. On a terminal gdb stays open after the session's steps;
 # otherwise (a script, the tests) the program runs to its end.
 cmd_debug() {
-    local -a emulator=()
-    local sysroot program source_file
-    if [[ $# -ne 1 ]] || ! debug_target "$1"; then
-        echo "usage: ./labs debug optionTest1           (the ARM debug build)" >&2
-        echo "       ./labs debug optionTest1_globals   (the i386 debug build)" >&2
-        exit 2
-    fi
+    local target sysroot program
+    local -a emulator
+    case "$#:${1:-}" in
+        1:optionTest1) target=arm ;;
+        1:optionTest1_globals) target=i386 ;;
+        *)
+            echo "usage: ./labs debug optionTest1           (the ARM debug build)" >&2
+            echo "       ./labs debug optionTest1_globals   (the i386 debug build)" >&2
+            exit 2
+            ;;
+    esac
     build
+    # The emulator, the sysroot gdb loads the target's C library from, and the program, as
+    # the build's targets.tsv has them.
+    program=$(target_field "$target" folder)/bin/$1 && sysroot=$(target_field "$target" sysroot) &&
+        read -ra emulator <<<"$(target_field "$target" emulator)" || exit 1
     [[ -x "$program" ]] || { echo "labs: $program is not built (make build)" >&2; exit 1; }
-    debug_session "$sysroot" "$program" "$source_file" "${emulator[@]}"
+    debug_session "$sysroot" "$program" "$ROOT/optimization/$1.cpp" "${emulator[@]}"
 }
 
 # debug_session SYSROOT PROGRAM SOURCE EMULATOR...: the session on PROGRAM run by the
@@ -59,11 +48,10 @@ debug_session() {
     shift 3
     local -a emulator=("$@")
     line=$(debug_assign_line "$source_file") || exit 1
-    scratch=$(mktemp -d "${TMPDIR:-/tmp}/labs-debug.XXXXXX")
+    scratch_dir scratch
     "${emulator[@]}" -g "$scratch/gdb.sock" "$program" &
     qemu=$!
-    # shellcheck disable=SC2064 # the values are fixed now, the locals are gone at exit
-    trap "kill $qemu 2>/dev/null || true; rm -rf '$scratch'" EXIT
+    scratch_pids+=("$qemu")
     while [[ ! -S "$scratch/gdb.sock" ]]; do
         if ! kill -0 "$qemu" 2>/dev/null || [[ $waited -ge 100 ]]; then
             echo "labs: ${emulator[0]} did not open its gdb stub" >&2
@@ -95,6 +83,7 @@ debug_session() {
     )
     if [[ -t 0 ]]; then
         echo "(gdb stays open: 'next', 'info locals', 'continue', 'quit')"
+        trap : INT # Ctrl-C is gdb's here: it interrupts the program, not the session
         gdb-multiarch -q -nx "${session[@]}" "$program"
     else
         gdb-multiarch -q -nx -batch "${session[@]}" -ex 'continue' "$program"

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # The kernel module built for a kernel of one's choice, with the kernel's own build system.
 HELP+="
   module build [--kdir DIR]
@@ -20,7 +21,7 @@ cmd_module() {
     local release output module
     release=$(kdir_release "$kdir") || return 2
     # The folder the lab's VM takes its module from for this kernel.
-    output=${LABS_BUILD_DIR:-$BUILD/default}/vmlab/modules/$release/qb_ioctl
+    output=$BUILD_DIR/vmlab/modules/$release/qb_ioctl
     "$ROOT/vmlab/build-module" "$ROOT/driver" "$output" --kdir "$kdir" || return 1
     module=$output/qb_ioctl.ko
     echo "module:      $module"

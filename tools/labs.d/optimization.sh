@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # The optimisation explorer, for the demos in optimization/.
 # `opt` runs tools/explorer (built as opt_explorer), which compiles its own copies of a
 # source at -O0, -O2 and -Os into a scratch folder (the delivered programs stay unoptimised)
@@ -21,7 +22,7 @@ opt_demos() {
 }
 
 opt_explorer() {
-    "${LABS_BUILD_DIR:-$BUILD/default}/tools/opt_explorer" -I "$ROOT/standins/minmax" "$@"
+    "$BUILD_DIR/tools/opt_explorer" -I "$ROOT/standins/minmax" "$@"
 }
 
 cmd_opt() {

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # The kernel module's lab: a shell in a small virtual machine (Debian's own kernel under
 # qemu) with qb_ioctl loaded, its node /dev/qb made and the client qbctl at hand.
 HELP+="
@@ -10,10 +11,21 @@ HELP+="
                --debug-kernel (KASAN, UBSAN, lockdep, ...; built first if need be, once
                per machine, about 12 minutes) or --kernel IMAGE --kdir DIR (any bzImage,
                with qb_ioctl built against DIR, the tree or headers it was built with).
-               VMLAB_SERIES=S in the environment chooses the series for ./labs run qb_ioctl"
+               ./labs run qb_ioctl --series S and ./labs check qb_ioctl ... --series S
+               (or VMLAB_SERIES=S in the environment) choose the series there"
+
+# vm_series COMMAND [SERIES]: checks the value of COMMAND's --series option (a kernel series
+# the lab offers) and fetches that series when it is missing; says what is wrong otherwise.
+vm_series() {
+    [[ $# -ge 2 ]] || {
+        echo "labs $1: --series needs one of: $("$ROOT/vmlab/fetch-series" --list | paste -sd' ')" >&2
+        return 2
+    }
+    "$ROOT/vmlab/fetch-series" "$2" >/dev/null || return 2
+}
 
 cmd_vm() {
-    local build_dir=${LABS_BUILD_DIR:-$BUILD/default} kernel=()
+    local kernel=()
     while [[ $# -gt 0 ]]; do
         case "$1" in
             --debug-kernel)
@@ -28,8 +40,7 @@ cmd_vm() {
                 return 0
                 ;;
             --series)
-                [[ $# -ge 2 ]] || { echo "labs vm: --series needs one of: $("$ROOT/vmlab/fetch-series" --list | paste -sd' ')" >&2; return 2; }
-                "$ROOT/vmlab/fetch-series" "$2" >/dev/null || return 2
+                vm_series vm "${@:2}" || return 2
                 kernel+=("$1" "$2")
                 shift 2
                 ;;
@@ -44,7 +55,7 @@ cmd_vm() {
     "$ROOT/vmlab/boot" --check "${kernel[@]}" || return 2
     if [[ -t 0 && -t 1 ]]; then
         build
-        "$ROOT/vmlab/boot" --shell --build "$build_dir" "${kernel[@]}"
+        "$ROOT/vmlab/boot" --shell --build "$BUILD_DIR" "${kernel[@]}"
         return
     fi
     # Typed lines would run only once Ctrl-D ends them, their output going elsewhere: not
@@ -57,15 +68,10 @@ cmd_vm() {
     build
     echo "labs vm: standard input is not a terminal: its lines run as a script in the VM;" \
         "the transcript follows once the VM is off." >&2
-    local status=0
-    vm_folder=$(mktemp -d)
-    # Removed however this ends: a closed terminal (HUP) or Ctrl-C included.
-    trap 'rm -rf "$vm_folder"' EXIT
-    trap 'exit 129' HUP
-    trap 'exit 130' INT
-    trap 'exit 143' TERM
+    local status=0 vm_folder
+    scratch_dir vm_folder
     cat >"$vm_folder/lines"
     "$ROOT/vmlab/boot" --run "$ROOT/vmlab/guest/script" --add "$vm_folder/lines" \
-        --build "$build_dir" "${kernel[@]}" || status=$?
+        --build "$BUILD_DIR" "${kernel[@]}" || status=$?
     return "$status"
 }

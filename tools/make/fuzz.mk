@@ -3,4 +3,4 @@ SECONDS ?= 600
 NAME ?= array
 .PHONY: fuzz
 fuzz: build
-	@fuzz/run-fuzzer build/default/fuzzers/$(NAME)_fuzz fuzz/corpus/$(NAME) $(SECONDS)
+	@fuzz/run-fuzzer build/$(PRESET)/fuzzers/$(NAME)_fuzz fuzz/corpus/$(NAME) $(SECONDS)
