@@ -1,3 +1,4 @@
+# shellcheck shell=sh
 # Shell functions the lab's guest scripts share (sourced, busybox sh).
 
 # Prints the kernel log lines that arrived since the last call, indented under the command.
