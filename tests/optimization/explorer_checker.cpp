@@ -96,7 +96,6 @@ class Checker
         static const std::regex calls(R"(Calls: (.+) at -O0; (.+) at -O2; (.+) at -Os\.)");
         static const std::regex removed(R"(Lines with code at -O0 and none at -O2: (.+)\.)");
         if (std::regex_match(s, m, size)) {
-            const char *levels[] = {"-O0", "-O2", "-Os"};
             for (int l = 0; l < 3; ++l) {
                 EXPECT_EQ(std::stoull(m[1 + 2 * l]), bytes(levels[l])) << s;
                 EXPECT_EQ(std::stoul(m[2 + 2 * l]), functions(levels[l]).size()) << s;
@@ -114,7 +113,6 @@ class Checker
         } else if (std::regex_match(s, m, inlinedOnly)) {
             checkInlined(m[1], m[2], s);
         } else if (std::regex_match(s, m, loops)) {
-            const char *levels[] = {"-O0", "-O2", "-Os"};
             for (int l = 0; l < 3; ++l) {
                 std::multiset<std::string> said;
                 for (const std::string &item : items(m[1 + l])) {
@@ -123,7 +121,6 @@ class Checker
                 EXPECT_EQ(said, loopFunctions(levels[l])) << s;
             }
         } else if (std::regex_match(s, m, work)) {
-            const char *levels[] = {"-O0", "-O2", "-Os"};
             for (int l = 0; l < 3; ++l) {
                 EXPECT_EQ(workCounts(m[1 + l]), countWork(levels[l], 0)) << s;
             }
@@ -132,7 +129,6 @@ class Checker
             EXPECT_GT(countWork("-O0", line).at("divide"), 0) << s;
             EXPECT_EQ(workCounts(m[2].matched ? m[2].str() : "none"), countWork("-O2", line)) << s;
         } else if (std::regex_match(s, m, calls)) {
-            const char *levels[] = {"-O0", "-O2", "-Os"};
             for (int l = 0; l < 3; ++l) {
                 std::string list = m[1 + l];
                 int tail = 0;
@@ -172,6 +168,7 @@ class Checker
     }
 
   private:
+    static constexpr const char *levels[] = {"-O0", "-O2", "-Os"};
     const Facts &facts_;
     std::string target_;
 

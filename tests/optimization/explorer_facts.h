@@ -7,9 +7,6 @@
 #include <cstdint>
 #include <map>
 #include <set>
-#include <string>
-#include <utility>
-#include <vector>
 
 namespace harness
 {
