@@ -2,11 +2,13 @@
 // Opens a node once, makes the calls named on the command line and prints each call's result.
 #include "qb_ioctl.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <fcntl.h>
@@ -40,36 +42,17 @@ void printUsage()
 // The symbolic name of an error number, for the errors a device call commonly gives.
 const char *errnoName(int error)
 {
-    switch (error) {
-    case EPERM:
-        return "EPERM";
-    case ENOENT:
-        return "ENOENT";
-    case EIO:
-        return "EIO";
-    case ENXIO:
-        return "ENXIO";
-    case EBADF:
-        return "EBADF";
-    case EAGAIN:
-        return "EAGAIN";
-    case EACCES:
-        return "EACCES";
-    case EFAULT:
-        return "EFAULT";
-    case EBUSY:
-        return "EBUSY";
-    case ENODEV:
-        return "ENODEV";
-    case EINVAL:
-        return "EINVAL";
-    case ENOTTY:
-        return "ENOTTY";
-    case ESPIPE:
-        return "ESPIPE";
-    default:
-        return "errno";
+    static const std::pair<int, const char *> names[] = {
+        {EPERM, "EPERM"},  {ENOENT, "ENOENT"}, {EIO, "EIO"},       {ENXIO, "ENXIO"},
+        {EBADF, "EBADF"},  {EAGAIN, "EAGAIN"}, {EACCES, "EACCES"}, {EFAULT, "EFAULT"},
+        {EBUSY, "EBUSY"},  {ENODEV, "ENODEV"}, {EINVAL, "EINVAL"}, {ENOTTY, "ENOTTY"},
+        {ESPIPE, "ESPIPE"}};
+    for (const auto &[number, name] : names) {
+        if (number == error) {
+            return name;
+        }
     }
+    return "errno";
 }
 
 // Prints " = RESULT" and, for a failed call, the error's name, number and text.
@@ -89,14 +72,9 @@ std::string escaped(const char *bytes, std::size_t size)
     for (std::size_t i = 0; i < size; ++i) {
         const unsigned char byte = static_cast<unsigned char>(bytes[i]);
         char piece[8];
-        if (byte == '\0') {
-            std::snprintf(piece, sizeof piece, "\\0");
-        } else if (byte == '\n') {
-            std::snprintf(piece, sizeof piece, "\\n");
-        } else if (byte == '\t') {
-            std::snprintf(piece, sizeof piece, "\\t");
-        } else if (byte == '\\' || byte == '"') {
-            std::snprintf(piece, sizeof piece, "\\%c", byte);
+        if (byte == '\0' || byte == '\n' || byte == '\t' || byte == '\\' || byte == '"') {
+            const char letter = byte == '\0' ? '0' : byte == '\n' ? 'n' : byte == '\t' ? 't' : byte;
+            std::snprintf(piece, sizeof piece, "\\%c", letter);
         } else if (byte < 0x20 || byte >= 0x7f) {
             std::snprintf(piece, sizeof piece, "\\x%02x", byte);
         } else {
@@ -119,18 +97,12 @@ std::string inHex(const char *bytes, std::size_t size)
     return text;
 }
 
+// The value of a hexadecimal digit, or -1 for any other character.
 int hexDigit(char c)
 {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
+    const char *digits = "0123456789abcdef";
+    const char *at = std::strchr(digits, std::tolower(static_cast<unsigned char>(c)));
+    return c == '\0' || at == nullptr ? -1 : static_cast<int>(at - digits);
 }
 
 // Turns TEXT with its escapes into bytes; false for an escape that is not understood.
@@ -175,17 +147,13 @@ bool parseNumber(const char *text, unsigned long &number)
     return errno == 0 && *end == '\0';
 }
 
+// "up", "down" or a number that fits the 32 bits of an ioctl command.
 bool parseCommand(const char *text, unsigned long &command)
 {
-    if (std::strcmp(text, "up") == 0) {
-        command = QB_SPEED_UP;
-        return true;
-    }
-    if (std::strcmp(text, "down") == 0) {
-        command = QB_SPEED_DOWN;
-        return true;
-    }
-    return parseNumber(text, command) && command <= 0xffffffffUL;
+    const bool up = std::strcmp(text, "up") == 0;
+    const bool down = std::strcmp(text, "down") == 0;
+    command = up ? QB_SPEED_UP : QB_SPEED_DOWN;
+    return up || down || (parseNumber(text, command) && command <= 0xffffffffUL);
 }
 
 // "N@P": a byte count and a file position.
@@ -209,124 +177,88 @@ void showBuffer(const std::vector<char> &buffer)
     std::printf("  hex: %s%s\n", inHex(buffer.data(), shown).c_str(), more);
 }
 
-// Each step returns true when its call succeeded.
-bool readStep(int fd, unsigned long count)
-{
-    std::vector<char> buffer(count, bufferFill);
-    std::printf("read(%d, buf, %lu)", fd, count);
-    const ssize_t result = read(fd, buffer.data(), count);
-    printResult(result, errno);
-    showBuffer(buffer);
-    return result >= 0;
-}
+// One step of the command line, read in full before the node is opened.
+struct Step {
+    std::string name;
+    unsigned long number = 0; // the count, position, command or seconds
+    unsigned long offset = 0; // pread's position
+    std::string bytes;        // write's bytes
+};
 
-bool preadStep(int fd, unsigned long count, unsigned long offset)
-{
-    std::vector<char> buffer(count, bufferFill);
-    std::printf("pread(%d, buf, %lu, %lu)", fd, count, offset);
-    const ssize_t result = pread(fd, buffer.data(), count, static_cast<off_t>(offset));
-    printResult(result, errno);
-    showBuffer(buffer);
-    return result >= 0;
-}
-
-bool writeStep(int fd, const std::string &bytes)
-{
-    std::printf("write(%d, \"%s\", %zu)", fd, escaped(bytes.data(), bytes.size()).c_str(),
-                bytes.size());
-    const ssize_t result = write(fd, bytes.data(), bytes.size());
-    printResult(result, errno);
-    return result >= 0;
-}
-
-bool seekStep(int fd, unsigned long offset)
-{
-    std::printf("lseek(%d, %lu, SEEK_SET)", fd, offset);
-    const off_t result = lseek(fd, static_cast<off_t>(offset), SEEK_SET);
-    printResult(result, errno);
-    return result >= 0;
-}
-
-bool ioctlStep(int fd, unsigned long command)
-{
-    std::printf("ioctl(%d, 0x%lx)", fd, command);
-    const int result = ioctl(fd, command, 0UL);
-    printResult(result, errno);
-    return result >= 0;
-}
-
-// Checks every step before the node is opened, so a typing error makes no call at all.
-bool stepsAreValid(int count, char **steps)
+// Reads every step before the node is opened, so a typing error makes no call at all.
+bool readSteps(int count, char **words, std::vector<Step> &steps)
 {
     for (int i = 0; i < count; i += 2) {
-        const char *name = steps[i];
+        Step &step = steps.emplace_back();
+        const std::string &name = step.name = words[i];
         if (i + 1 >= count) {
-            std::fprintf(stderr, "qbctl: '%s' needs a value\n", name);
+            std::fprintf(stderr, "qbctl: '%s' needs a value\n", words[i]);
             return false;
         }
-        const char *value = steps[i + 1];
-        unsigned long number = 0;
-        std::string bytes;
+        const char *value = words[i + 1];
         bool valid = false;
-        if (std::strcmp(name, "read") == 0) {
-            valid = parseNumber(value, number) && number <= largestRead;
-        } else if (std::strcmp(name, "pread") == 0) {
-            unsigned long offset = 0;
-            valid = parseCountAt(value, number, offset);
-        } else if (std::strcmp(name, "write") == 0) {
-            valid = unescape(value, bytes);
-        } else if (std::strcmp(name, "seek") == 0 || std::strcmp(name, "pause") == 0) {
-            valid = parseNumber(value, number);
-        } else if (std::strcmp(name, "ioctl") == 0) {
-            valid = parseCommand(value, number);
+        if (name == "read") {
+            valid = parseNumber(value, step.number) && step.number <= largestRead;
+        } else if (name == "pread") {
+            valid = parseCountAt(value, step.number, step.offset);
+        } else if (name == "write") {
+            valid = unescape(value, step.bytes);
+        } else if (name == "seek" || name == "pause") {
+            valid = parseNumber(value, step.number);
+        } else if (name == "ioctl") {
+            valid = parseCommand(value, step.number);
         } else {
-            std::fprintf(stderr, "qbctl: unknown step '%s'\n", name);
+            std::fprintf(stderr, "qbctl: unknown step '%s'\n", words[i]);
             return false;
         }
         if (!valid) {
-            std::fprintf(stderr, "qbctl: bad value '%s' for %s\n", value, name);
+            std::fprintf(stderr, "qbctl: bad value '%s' for %s\n", value, words[i]);
             return false;
         }
     }
     return true;
 }
 
-bool runStep(int fd, const char *name, const char *value)
+// Makes the step's call and prints it with its result; true when the call succeeded.
+bool runStep(int fd, const Step &step)
 {
-    unsigned long number = 0;
-    std::string bytes;
-    if (std::strcmp(name, "read") == 0) {
-        parseNumber(value, number);
-        return readStep(fd, number);
+    long result = 0;
+    const bool reads = step.name == "read" || step.name == "pread";
+    std::vector<char> buffer(reads ? step.number : 0, bufferFill);
+    if (step.name == "read") {
+        std::printf("read(%d, buf, %lu)", fd, step.number);
+        result = read(fd, buffer.data(), step.number);
+    } else if (step.name == "pread") {
+        std::printf("pread(%d, buf, %lu, %lu)", fd, step.number, step.offset);
+        result = pread(fd, buffer.data(), step.number, static_cast<off_t>(step.offset));
+    } else if (step.name == "write") {
+        std::printf("write(%d, \"%s\", %zu)", fd,
+                    escaped(step.bytes.data(), step.bytes.size()).c_str(), step.bytes.size());
+        result = write(fd, step.bytes.data(), step.bytes.size());
+    } else if (step.name == "seek") {
+        std::printf("lseek(%d, %lu, SEEK_SET)", fd, step.number);
+        result = lseek(fd, static_cast<off_t>(step.number), SEEK_SET);
+    } else if (step.name == "ioctl") {
+        std::printf("ioctl(%d, 0x%lx)", fd, step.number);
+        result = ioctl(fd, step.number, 0UL);
+    } else {
+        std::fflush(stdout);
+        sleep(static_cast<unsigned int>(step.number));
+        return true;
     }
-    if (std::strcmp(name, "pread") == 0) {
-        unsigned long offset = 0;
-        parseCountAt(value, number, offset);
-        return preadStep(fd, number, offset);
+    printResult(result, errno);
+    if (reads) {
+        showBuffer(buffer);
     }
-    if (std::strcmp(name, "write") == 0) {
-        unescape(value, bytes);
-        return writeStep(fd, bytes);
-    }
-    if (std::strcmp(name, "seek") == 0) {
-        parseNumber(value, number);
-        return seekStep(fd, number);
-    }
-    if (std::strcmp(name, "ioctl") == 0) {
-        parseCommand(value, number);
-        return ioctlStep(fd, number);
-    }
-    parseNumber(value, number);
-    std::fflush(stdout);
-    sleep(static_cast<unsigned int>(number));
-    return true;
+    return result >= 0;
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    if (argc < 2 || !stepsAreValid(argc - 2, argv + 2)) {
+    std::vector<Step> steps;
+    if (argc < 2 || !readSteps(argc - 2, argv + 2, steps)) {
         printUsage();
         return 2;
     }
@@ -338,10 +270,8 @@ int main(int argc, char **argv)
         return 1;
     }
     bool allSucceeded = true;
-    for (int i = 2; i + 1 < argc; i += 2) {
-        if (!runStep(fd, argv[i], argv[i + 1])) {
-            allSucceeded = false;
-        }
+    for (const Step &step : steps) {
+        allSucceeded = runStep(fd, step) && allSucceeded;
     }
     std::printf("close(%d)", fd);
     const int closed = close(fd);

@@ -78,11 +78,10 @@ ScenarioRuns runScenarios(const std::string &name, const std::vector<std::string
         for (const auto &[scenario, verdict] : runs.verdicts) {
             filter += (filter.empty() ? " '--gtest_filter=-" : ":") + scenario;
         }
-        const std::filesystem::path script = scratch.path / "scenarios";
-        writeScript(script,
-                    "exec /lab/qb_guest_test" + (filter.empty() ? "" : filter + "'") + "\n");
-        runs.boots.push_back(boot(number == 1 ? name : name + "-" + std::to_string(number),
-                                  script.string(),
+        const std::string script =
+            writeScript(scratch.path / "scenarios",
+                        "exec /lab/qb_guest_test" + (filter.empty() ? "" : filter + "'") + "\n");
+        runs.boots.push_back(boot(number == 1 ? name : name + "-" + std::to_string(number), script,
                                   {"--add", testProgram("qb_guest_test"), "--add-module",
                                    source("tests/driver/majors_hog")},
                                   env));
@@ -142,9 +141,7 @@ TEST(DriverVm, GuestRunEndsWithItsMarkerAndEveryScenarioPassed)
 }
 
 // Each scenario asked for, by the name it runs under in the guest.
-class DriverScenario : public ::testing::TestWithParam<std::string>
-{
-};
+using DriverScenario = ::testing::TestWithParam<std::string>;
 
 TEST_P(DriverScenario, RanAndPassed)
 {
@@ -181,8 +178,7 @@ TEST(DriverVm, KernelLogHoldsNoReportOnceTheModuleWasLoaded)
 // A guest script that runs the fuzzer with the given arguments.
 std::string fuzzScript(const std::filesystem::path &folder, const std::string &arguments)
 {
-    writeScript(folder / "fuzz", "exec /lab/qb_fuzz " + arguments + "\n");
-    return (folder / "fuzz").string();
+    return writeScript(folder / "fuzz", "exec /lab/qb_fuzz " + arguments + "\n");
 }
 
 // Several processes make random calls for 20 s (or QB_FUZZ_SECONDS); the fuzzer itself checks
@@ -217,9 +213,7 @@ void PrintTo(const Fault &fault, std::ostream *out)
     *out << fault.name;
 }
 
-class BrokenModule : public ::testing::TestWithParam<Fault>
-{
-};
+using BrokenModule = ::testing::TestWithParam<Fault>;
 
 // A faulty copy of the module, driven by the fuzzer on the debugging kernel: its
 // instruments must report the fault, and the run must fail.

@@ -26,6 +26,7 @@
 #include <new>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <fcntl.h>
@@ -501,31 +502,27 @@ int main(int argc, char **argv)
     if (log.lost()) {
         return fail(seed, "kernel log records were overwritten before they were read");
     }
+    // Each kind of line the module logs: how many the log holds, and how many calls made one.
     const std::uint64_t opened = shared->opened;
-    const bool oneLineEach =
-        log.opened == opened && log.closed == opened && log.reads == shared->readsReached &&
-        log.writes == shared->writesReached && log.speedUps == shared->speedUps &&
-        log.speedDowns == shared->speedDowns && log.downs == 1;
+    const std::pair<const char *, std::pair<std::uint64_t, std::uint64_t>> lines[] = {
+        {"opened", {log.opened, opened}},
+        {"closed", {log.closed, opened}},
+        {"read", {log.reads, shared->readsReached}},
+        {"written", {log.writes, shared->writesReached}},
+        {"speed up", {log.speedUps, shared->speedUps}},
+        {"speed down", {log.speedDowns, shared->speedDowns}},
+        {"unloaded", {log.downs, 1}}};
+    std::string counted;
+    bool oneLineEach = true;
+    for (const auto &[kind, count] : lines) {
+        counted += (counted.empty() ? "" : ", ") + std::string(kind) + " " +
+                   std::to_string(count.first) + "/" + std::to_string(count.second);
+        oneLineEach = oneLineEach && count.first == count.second;
+    }
     if (!oneLineEach) {
-        char what[320];
-        std::snprintf(
-            what, sizeof what,
-            "the kernel log's lines do not match the calls that reached the module: "
-            "opened %llu/%llu, closed %llu/%llu, read %llu/%llu, written %llu/%llu, speed up "
-            "%llu/%llu, "
-            "speed down %llu/%llu, unloaded %llu/1 (logged/made)",
-            static_cast<unsigned long long>(log.opened), static_cast<unsigned long long>(opened),
-            static_cast<unsigned long long>(log.closed), static_cast<unsigned long long>(opened),
-            static_cast<unsigned long long>(log.reads),
-            static_cast<unsigned long long>(shared->readsReached.load()),
-            static_cast<unsigned long long>(log.writes),
-            static_cast<unsigned long long>(shared->writesReached.load()),
-            static_cast<unsigned long long>(log.speedUps),
-            static_cast<unsigned long long>(shared->speedUps.load()),
-            static_cast<unsigned long long>(log.speedDowns),
-            static_cast<unsigned long long>(shared->speedDowns.load()),
-            static_cast<unsigned long long>(log.downs));
-        return fail(seed, what);
+        return fail(seed,
+                    "the kernel log's lines do not match the calls that reached the module: " +
+                        counted + " (logged/made)");
     }
     std::printf("qb_fuzz: every call gave what the device must give, and logged its one line\n"
                 "qb_fuzz: the buffer holds one complete write: \"%s\"\n"

@@ -100,11 +100,8 @@ inline VmRun boot(const std::string &run, const std::string &file,
     options.checkSanitizers = false;
     options.env = std::move(env);
     const std::string logs = logsDir(run);
-    for (std::string argument :
-         {std::string("--run"), file, std::string("--build"), std::string(LABS_BIN_DIR) + "/..",
-          std::string("--logs"), logs, std::string("--timeout"), std::string("180")}) {
-        arguments.push_back(std::move(argument));
-    }
+    arguments.insert(arguments.end(), {"--run", file, "--build", std::string(LABS_BIN_DIR) + "/..",
+                                       "--logs", logs, "--timeout", "180"});
     VmRun result;
     result.boot = harness::run(source("vmlab/boot"), arguments, options);
     result.kernelLog = readFile(logs + "/kernel.log");
@@ -139,11 +136,12 @@ inline RunOptions labsOptions()
     return options;
 }
 
-// An executable shell script with the given body.
-inline void writeScript(const std::filesystem::path &file, const std::string &body)
+// An executable shell script with the given body; its path.
+inline std::string writeScript(const std::filesystem::path &file, const std::string &body)
 {
     std::ofstream(file) << "#!/bin/sh\n" << body;
     std::filesystem::permissions(file, std::filesystem::perms::owner_all);
+    return file.string();
 }
 
 // A copy of the module's sources in folder, each original text replaced by its faulty one;

@@ -30,9 +30,7 @@ TEST(FrontDoorSession, EndsWellAndShowsTheKernelLog)
 
 using Piece = std::pair<const char *, std::string>; // a name, and the text the session shows
 
-class FrontDoorSessionShows : public ::testing::TestWithParam<Piece>
-{
-};
+using FrontDoorSessionShows = ::testing::TestWithParam<Piece>;
 
 TEST_P(FrontDoorSessionShows, ThisPiece)
 {

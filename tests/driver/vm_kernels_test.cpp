@@ -80,9 +80,7 @@ TEST(KernelChoice, AnyOtherWarningFailsTheModulesBuild)
 // line: ./labs vm checks it before it reads its script.
 using ChoiceCase = std::pair<const char *, std::string>; // the case, the line's end
 
-class KernelChoiceRefused : public ::testing::TestWithParam<ChoiceCase>
-{
-};
+using KernelChoiceRefused = ::testing::TestWithParam<ChoiceCase>;
 
 TEST_P(KernelChoiceRefused, InOneLine)
 {
@@ -152,9 +150,7 @@ INSTANTIATE_TEST_SUITE_P(
 // to run; as root, the lists were refreshed already. apt-get and id are stand-ins here.
 using FetchCase = std::pair<const char *, std::string>; // id -u's answer, the last line said
 
-class LabsVmFetch : public ::testing::TestWithParam<FetchCase>
-{
-};
+using LabsVmFetch = ::testing::TestWithParam<FetchCase>;
 
 TEST_P(LabsVmFetch, FailedDownloadSaysWhatToDo)
 {
@@ -197,9 +193,7 @@ struct SeriesCase {
     std::string lastLine; // the beginning of what it said last
 };
 
-class KernelChoiceSeries : public ::testing::TestWithParam<SeriesCase>
-{
-};
+using KernelChoiceSeries = ::testing::TestWithParam<SeriesCase>;
 
 TEST_P(KernelChoiceSeries, RefusedInOneLineLeavingNoTree)
 {

@@ -31,9 +31,8 @@ checkCopy(const std::vector<std::pair<std::string, std::string>> &faults)
     check->kernel = onDebugKernel() ? "debug" : "default";
     const std::filesystem::path module = check->scratch.path / "module";
     copyOfTheModule(module, faults);
-    RunOptions options;
+    RunOptions options = labsOptions();
     options.timeout = std::chrono::seconds(900);
-    options.checkSanitizers = false;
     options.env = {"CHECK_KERNELS=" + check->kernel, "CHECK_FILTER=DriverVm.*:InTheVm/*",
                    std::string("LABS_BUILD_DIR=") + LABS_BIN_DIR + "/.."};
     check->run = harness::run(source("tools/check/module-check"),
@@ -135,9 +134,7 @@ TEST(ModuleCheck, UnboundedPrintOfTheStackCopyFailsTheElevenByteWritesWithKasan)
 // What module-check cannot try is refused in one line, before anything is built or booted.
 using Refusal = std::pair<const char *, std::string>; // the case, the line (MODULE for its path)
 
-class ModuleCheckRefused : public ::testing::TestWithParam<Refusal>
-{
-};
+using ModuleCheckRefused = ::testing::TestWithParam<Refusal>;
 
 TEST_P(ModuleCheckRefused, InOneLine)
 {
