@@ -213,23 +213,6 @@ std::string wantedMachine(const std::string &kind)
     return kind == "arm" ? "ARM" : kind == "i386" ? "i386" : "x86-64";
 }
 
-// A value set in a toolchain file: set(KEY value) or set(KEY "value").
-std::string toolchainValue(const fs::path &file, const std::string &key)
-{
-    std::ifstream in(file);
-    for (std::string line; std::getline(in, line);) {
-        const std::string start = "set(" + key + " ";
-        if (line.starts_with(start) && line.ends_with(")")) {
-            std::string value = line.substr(start.size(), line.size() - start.size() - 1);
-            if (value.size() >= 2 && value.front() == '"') {
-                value = value.substr(1, value.size() - 2);
-            }
-            return value;
-        }
-    }
-    return "";
-}
-
 std::vector<std::string> words(const std::string &text)
 {
     std::istringstream in(text);
@@ -250,20 +233,17 @@ fs::path compile(const Context &context, const Deliverable &deliverable,
     const fs::path folder = context.scratch / "compiled";
     fs::create_directories(folder);
     const fs::path output = folder / deliverable.file;
-    std::string cxx = "g++", cc = "gcc";
-    std::vector<std::string> flags;
-    if (deliverable.kind == "arm" || deliverable.kind == "i386") {
-        const fs::path toolchain =
-            context.root / "cmake/toolchains" /
-            (deliverable.kind == "arm" ? "arm-linux-gnueabi.cmake" : "i686-linux-gnu.cmake");
-        cxx = toolchainValue(toolchain, "CMAKE_CXX_COMPILER");
-        cc = toolchainValue(toolchain, "CMAKE_C_COMPILER");
-        flags = words(toolchainValue(toolchain, "CMAKE_CXX_FLAGS_INIT"));
+    std::string cc = LABS_X86_64_CC, cxx = LABS_X86_64_CXX, targetFlags = LABS_X86_64_FLAGS;
+    if (deliverable.kind == "arm") {
+        cc = LABS_ARM_CC, cxx = LABS_ARM_CXX, targetFlags = LABS_ARM_FLAGS;
+    } else if (deliverable.kind == "i386") {
+        cc = LABS_I386_CC, cxx = LABS_I386_CXX, targetFlags = LABS_I386_FLAGS;
     }
-    flags.insert(flags.end(), {"-O0", "-g", "-Wall", "-Wextra"});
+    std::vector<std::string> flags = words(targetFlags + " " + LABS_EXAMPLE_OPTIONS);
     std::vector<std::string> includes, libraries;
     if (deliverable.kind == "lib") {
-        flags.insert(flags.end(), {"-fPIC", "-fno-exceptions", "-fno-rtti"});
+        const auto library = words(std::string("-fPIC ") + LABS_RECORD_LIBRARY_OPTIONS);
+        flags.insert(flags.end(), library.begin(), library.end());
         for (const char *dir : {"array", "member", "common", "standins/vecbox"}) {
             includes.push_back("-I" + (context.root / dir).string());
         }
@@ -298,7 +278,8 @@ fs::path compile(const Context &context, const Deliverable &deliverable,
     std::vector<std::string> argv = {anyCpp ? cxx : cc};
     argv.insert(argv.end(), flags.begin(), flags.end());
     if (deliverable.kind == "lib") {
-        argv.insert(argv.end(), {"-shared", "-nostdlib"});
+        const auto link = words(std::string("-shared ") + LABS_RECORD_LIBRARY_LINK_OPTIONS);
+        argv.insert(argv.end(), link.begin(), link.end());
     }
     argv.insert(argv.end(), objects.begin(), objects.end());
     argv.insert(argv.end(), {"-o", output.string()});

@@ -1,5 +1,5 @@
 // Runs the target's compiler (its C compiler for a .c file) with the same instruction-set
-// flags as the project's own builds for that target (the toolchain files' flags, compiled
+// flags as the project's own builds for that target (the toolchain files' settings, compiled
 // in) and reads the object and the compiler's own record of its optimisations.
 #include "compile.h"
 
@@ -28,15 +28,15 @@ namespace
 {
 
 struct Toolchain {
-    std::string target, compiler, flags;
+    std::string target, cCompiler, cxxCompiler, flags;
 };
 
 const std::vector<Toolchain> &toolchains()
 {
     static const std::vector<Toolchain> all = {
-        {"x86-64", "g++", ""},
-        {"arm", LABS_ARM_COMPILER, LABS_ARM_FLAGS},
-        {"i386", LABS_I386_COMPILER, LABS_I386_FLAGS},
+        {"x86-64", LABS_X86_64_CC, LABS_X86_64_CXX, LABS_X86_64_FLAGS},
+        {"arm", LABS_ARM_CC, LABS_ARM_CXX, LABS_ARM_FLAGS},
+        {"i386", LABS_I386_CC, LABS_I386_CXX, LABS_I386_FLAGS},
     };
     return all;
 }
@@ -194,12 +194,6 @@ bool isC(const std::string &sourcePath)
     return std::filesystem::path(sourcePath).extension() == ".c";
 }
 
-// The C compiler beside a C++ one: "arm-linux-gnueabi-g++" -> "arm-linux-gnueabi-gcc".
-std::string cCompiler(const std::string &cxx)
-{
-    return cxx.ends_with("g++") ? cxx.substr(0, cxx.size() - 3) + "gcc" : cxx;
-}
-
 } // namespace
 
 const std::vector<std::string> &knownTargets()
@@ -230,9 +224,9 @@ void compileAndRead(const std::string &sourcePath, const std::string &target, Le
     // source is compiled as C.
     std::vector<std::string> args;
     if (isC(sourcePath)) {
-        args = {cCompiler(toolchain->compiler), "-std=c17"};
+        args = {toolchain->cCompiler, "-std=c17"};
     } else {
-        args = {toolchain->compiler, "-std=c++20", "-fno-exceptions"};
+        args = {toolchain->cxxCompiler, "-std=c++20", "-fno-exceptions"};
     }
     args.push_back("-fno-asynchronous-unwind-tables");
     for (const std::string &flag : words(toolchain->flags)) {
