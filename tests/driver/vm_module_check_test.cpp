@@ -1,6 +1,7 @@
 // tools/check/module-check, which tries someone else's module with this program's cases in
 // the lab's VM: on faulty copies of the module, what it notes and which scenarios fail (each
 // with the kernel's report), and what it refuses in one line before anything is built.
+#include "results.h"
 #include "vm_boot.h"
 
 #include <map>
@@ -40,28 +41,20 @@ checkCopy(const std::vector<std::pair<std::string, std::string>> &faults)
     return check;
 }
 
-// A case's entry in gtest's JSON report: from its name to the next name ("" if absent).
-std::string reportEntry(const std::string &json, const std::string &testName)
-{
-    std::string escaped;
-    for (const char c : testName) {
-        escaped += c == '/' ? std::string("\\/") : std::string(1, c);
-    }
-    const std::size_t start = json.find("\"name\": \"" + escaped + "\"");
-    if (start == std::string::npos) {
-        return "";
-    }
-    return json.substr(start, json.find("\"name\": \"", start + 1) - start);
-}
-
-// The scenarios of InTheVm whose cases failed in the JSON report, each with its entry.
+// The scenarios of InTheVm whose cases failed or did not run, as the JSON report tells (read
+// as ./labs check reads it), each with its failure messages.
 std::map<std::string, std::string> failedScenarios(const std::string &json)
 {
-    std::map<std::string, std::string> failed;
+    std::map<std::string, check::Outcome> outcomes;
+    std::map<std::string, check::Outcome *> byName;
     for (const std::string &scenario : guestScenarios()) {
-        const std::string entry = reportEntry(json, "RanAndPassed/" + caseName(scenario));
-        if (entry.empty() || entry.find("\"failures\": [") != std::string::npos) {
-            failed[scenario] = entry;
+        byName["InTheVm/DriverScenario.RanAndPassed/" + caseName(scenario)] = &outcomes[scenario];
+    }
+    check::readReport(json, byName);
+    std::map<std::string, std::string> failed;
+    for (const auto &[scenario, outcome] : outcomes) {
+        if (!outcome.passed) {
+            failed[scenario] = outcome.detail;
         }
     }
     return failed;
