@@ -172,8 +172,6 @@ CheckedRun::CheckedRun(const std::string &program, RunOptions &options)
             std::min(options.timeout, std::chrono::milliseconds(1000 * std::atol(seconds)));
     }
     timeout = options.timeout;
-    // A flood is stopped early: what matters is that it was one.
-    options.outputLimit = std::min<std::size_t>(options.outputLimit, 4u << 20);
 
     // It goes into ./labs check's sandbox when the check asks for one (LABS_CHECK_SANDBOX is
     // the sandbox's runner): it sees the build folders, the check's own folders and the

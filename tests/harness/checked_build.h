@@ -1,6 +1,6 @@
 // What the runner does differently while ./labs check runs the cases against someone else's
-// build (LABS_CHECK=KIND:NAME=PATH): that build's runs get a folder of their own, less time,
-// a smaller output cap and the sandbox, and the test program's report tells how each ended.
+// build (LABS_CHECK=KIND:NAME=PATH): that build's runs get a folder of their own, less time
+// and the sandbox, and the test program's report tells how each ended.
 // Also the census of the deliverables each case names (LABS_CENSUS).
 #pragma once
 

@@ -1,11 +1,14 @@
 // The process runner itself: exact bytes both ways, exit status or signal, the time
 // limit, stopping after enough output, and the environment, folder and prefix options.
+#include "process.h"
 #include "run_process.h"
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <fstream>
 #include <string>
+#include <unistd.h>
 
 namespace harness
 {
@@ -112,6 +115,31 @@ TEST(Harness, TypesEachLineOnlyWhenTheProgramWaitsForOne)
     EXPECT_SAME_OUTPUT(result.out, "one\none\ntwo\ntwo\n");
     EXPECT_TRUE(result.stopped);
     EXPECT_EQ(result.signal, SIGKILL);
+}
+
+// Each descriptor a process is given lands where it was asked for, even where one of ours is
+// at the number another of its descriptors is to have.
+TEST(Process, GivesCrossedDescriptorsWithoutMixingThemUp)
+{
+    process::Pipe a = process::makePipe(), b = process::makePipe();
+    const int at100 = fcntl(a.write, F_DUPFD_CLOEXEC, 100),
+              at101 = fcntl(b.write, F_DUPFD_CLOEXEC, 101);
+    ASSERT_EQ(at100, 100);
+    ASSERT_EQ(at101, 101);
+    process::Command command;
+    command.argv = {"bash", "-c", "echo one >&100; echo two >&101"};
+    command.fds = {{100, at101}, {101, at100}};
+    EXPECT_EQ(process::Process(command).wait().status(), 0);
+    for (int fd : {a.write, b.write, at100, at101}) {
+        process::closeFd(fd);
+    }
+    char buffer[16] = {};
+    EXPECT_EQ(read(a.read, buffer, sizeof buffer), 4);
+    EXPECT_STREQ(buffer, "two\n");
+    EXPECT_EQ(read(b.read, buffer, sizeof buffer), 4);
+    EXPECT_STREQ(buffer, "one\n");
+    process::closeFd(a.read);
+    process::closeFd(b.read);
 }
 
 } // namespace

@@ -55,15 +55,9 @@ RunResult run(const std::string &program, const std::vector<std::string> &args,
         outputFile = process::openFile(options.outputFile, O_WRONLY | O_CREAT | O_TRUNC);
         command.fds.emplace_back(1, outputFile);
     }
-    process::PipedOptions piping;
-    piping.input = options.input;
-    piping.timeout = limited.timeout;
-    piping.stopAfterOutput = options.stopAfterOutput;
-    piping.stopSignal = options.stopSignal;
-    piping.outputLimit = limited.outputLimit;
     process::Piped piped;
     try {
-        piped = process::runPiped(command, piping);
+        piped = process::runPiped(command, limited);
     } catch (...) {
         process::closeFd(outputFile);
         throw;

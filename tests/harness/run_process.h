@@ -2,9 +2,8 @@
 // Used by every black-box test: NUL bytes, tabs and trailing blanks all survive.
 #pragma once
 
-#include <chrono>
-#include <csignal>
-#include <cstddef>
+#include "piped.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -13,16 +12,12 @@
 namespace harness
 {
 
-struct RunOptions {
-    std::string input;            // bytes written to standard input, which is then closed
+// Of process::PipedOptions: input, timeout, stopAfterOutput, stopSignal and outputLimit.
+struct RunOptions : process::PipedOptions {
     std::vector<std::string> env; // "NAME=value" entries added to (or replacing in) the environment
     std::string workingDir;       // empty: the test's own working directory
     std::vector<std::string> prefix; // run the program behind this, e.g. {"qemu-arm", "-L", "..."}
-    std::chrono::milliseconds timeout{20000};
-    std::size_t stopAfterOutput = 0; // when standard output holds this many bytes, send stopSignal
-    int stopSignal = SIGTERM;
-    std::size_t outputLimit = 64u << 20; // a runaway program is stopped past this much output
-    bool checkSanitizers = true;         // fail the current test when a sanitizer reports on stderr
+    bool checkSanitizers = true;     // fail the current test when a sanitizer reports on stderr
     std::string outputFile; // non-empty: standard output goes to this file (e.g. /dev/full)
 };
 

@@ -3,6 +3,7 @@
 // on them. Everything the build supplies runs in the sandbox (sandbox.h); the verdicts are
 // read here, outside it, from the test programs' reports. The cases and their kinds come
 // from the table tests/check/cases.tsv.
+#include "process.h"
 #include "results.h"
 #include "sandbox.h"
 #include "table.h"
@@ -84,86 +85,66 @@ std::string readFile(const fs::path &path)
 
 // A process of the checker's own: output to a file, a time limit, its own process group.
 struct Started {
-    pid_t pid = -1;
-    std::chrono::steady_clock::time_point deadline;
+    std::optional<process::Process> process; // none when it could not be started
     int statusRead = -1;
 };
 
 Started spawn(const std::vector<std::string> &argv, const std::vector<std::string> &env,
               const fs::path &output, int seconds, bool withStatus = false)
 {
-    int status[2] = {-1, -1};
-    if (withStatus && pipe2(status, O_CLOEXEC) != 0) {
-        throw std::runtime_error(std::string("pipe2: ") + std::strerror(errno));
-    }
-    const pid_t pid = fork();
-    if (pid < 0) {
-        throw std::runtime_error(std::string("fork: ") + std::strerror(errno));
-    }
-    if (pid == 0) {
-        setpgid(0, 0);
-        const int in = open("/dev/null", O_RDONLY);
-        const int out = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        dup2(in, 0);
-        dup2(out, 1);
-        dup2(out, 2);
-        if (withStatus) {
-            dup2(status[1], 3);
-            // The sandbox outlives a stop sent to the group, so its runner can report.
-            sigset_t stops;
-            sigemptyset(&stops);
-            for (const int sig : {SIGINT, SIGTERM, SIGQUIT, SIGHUP}) {
-                sigaddset(&stops, sig);
-            }
-            sigprocmask(SIG_BLOCK, &stops, nullptr);
-        }
-        for (const std::string &entry : env) {
-            const std::size_t equals = entry.find('=');
-            if (equals == std::string::npos) {
-                unsetenv(entry.c_str());
-            } else {
-                setenv(entry.substr(0, equals).c_str(), entry.substr(equals + 1).c_str(), 1);
-            }
-        }
-        std::vector<char *> args;
-        for (const std::string &arg : argv) {
-            args.push_back(const_cast<char *>(arg.c_str()));
-        }
-        args.push_back(nullptr);
-        execvp(args[0], args.data());
-        std::fprintf(stderr, "cannot start %s: %s\n", args[0], std::strerror(errno));
-        _exit(127);
-    }
+    process::Command command;
+    command.argv = argv;
+    command.env = env;
+    // The sandbox outlives a stop sent to the group, so its runner can report.
+    command.holdStopSignals = withStatus;
+    process::Pipe status;
     if (withStatus) {
-        close(status[1]);
+        status = process::makePipe();
+        command.fds.emplace_back(3, status.write);
     }
-    return {pid, std::chrono::steady_clock::now() + std::chrono::seconds(seconds), status[0]};
+    int in = process::openFile("/dev/null", O_RDONLY);
+    int out = process::openFile(output, O_WRONLY | O_CREAT | O_TRUNC);
+    command.fds.insert(command.fds.begin(), {{0, in}, {1, out}, {2, out}});
+    Started started;
+    try {
+        started.process.emplace(command, std::chrono::seconds(seconds));
+    } catch (const std::runtime_error &error) {
+        // Said in its output, as a shell would say it.
+        (void)!write(out, error.what(), std::strlen(error.what()));
+        (void)!write(out, "\n", 1);
+    }
+    for (int *fd : {&in, &out, &status.write}) {
+        process::closeFd(*fd);
+    }
+    started.statusRead = status.read;
+    return started;
 }
 
-// Waits for a started process (killing its group at the deadline); its wait status, or -1
-// when it was killed for the time limit.
-int finish(const Started &started)
+// A started process's wait status once it has ended (-1 when it was killed at its time
+// limit, 127 as an exit status when it could not be started), killing whatever it left
+// behind in its group; nothing while it runs.
+std::optional<int> ended(Started &started)
 {
-    int wstatus = 0;
-    for (;;) {
-        const pid_t done = waitpid(started.pid, &wstatus, WNOHANG);
-        if (done == started.pid) {
-            kill(-started.pid, SIGKILL); // whatever it left behind in its group
-            return wstatus;
-        }
-        if (std::chrono::steady_clock::now() >= started.deadline) {
-            kill(-started.pid, SIGKILL);
-            waitpid(started.pid, &wstatus, 0);
-            return -1;
-        }
-        usleep(5000);
+    if (!started.process) {
+        return W_EXITCODE(127, 0);
     }
+    const std::optional<process::Ending> ending = started.process->ended();
+    if (!ending) {
+        return std::nullopt;
+    }
+    started.process->stop(SIGKILL);
+    return ending->timedOut ? -1 : ending->wstatus;
 }
 
 int runToEnd(const std::vector<std::string> &argv, const std::vector<std::string> &env,
              const fs::path &output, int seconds)
 {
-    return finish(spawn(argv, env, output, seconds));
+    Started started = spawn(argv, env, output, seconds);
+    std::optional<int> wstatus;
+    while (!(wstatus = ended(started))) {
+        usleep(5000);
+    }
+    return *wstatus;
 }
 
 bool succeeded(int wstatus)
@@ -464,16 +445,8 @@ std::vector<Outcome> runCases(Context &context, const Deliverable &deliverable,
             ++next;
         }
         for (std::size_t i = 0; i < running.size();) {
-            int wstatus = 0;
-            const pid_t done = waitpid(running[i].started.pid, &wstatus, WNOHANG);
-            const bool late = std::chrono::steady_clock::now() >= running[i].started.deadline;
-            if (done == running[i].started.pid || late) {
-                kill(-running[i].started.pid, SIGKILL);
-                if (done != running[i].started.pid) {
-                    waitpid(running[i].started.pid, &wstatus, 0);
-                    wstatus = -1;
-                }
-                collect(running[i], wstatus);
+            if (const std::optional<int> wstatus = ended(running[i].started)) {
+                collect(running[i], *wstatus);
                 running.erase(running.begin() + static_cast<long>(i));
             } else {
                 ++i;

@@ -1,5 +1,6 @@
 // Builds bubblewrap's command line for a sandbox; see sandbox.h.
 #include "sandbox.h"
+#include "process.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -107,31 +108,23 @@ std::vector<std::string> command(const Sandbox &sandbox)
 
 bool available(std::string &why)
 {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        Sandbox trial;
-        std::vector<std::string> words = command(trial);
-        words.emplace_back("/bin/true");
-        std::vector<char *> argv;
-        for (std::string &word : words) {
-            argv.push_back(word.data());
-        }
-        argv.push_back(nullptr);
-        const int null = open("/dev/null", O_WRONLY);
-        dup2(null, 1);
-        dup2(null, 2);
-        execvp(argv[0], argv.data());
-        _exit(127);
+    std::vector<std::string> words = command(Sandbox{});
+    words.emplace_back("/bin/true");
+    process::Command trial;
+    trial.argv = words;
+    int null = process::openFile("/dev/null", O_WRONLY);
+    trial.fds = {{1, null}, {2, null}};
+    process::Ending ending;
+    try {
+        ending = process::Process(trial).wait();
+    } catch (const std::runtime_error &) {
+        ending.wstatus = W_EXITCODE(127, 0); // no bubblewrap to start
     }
-    int status = 0;
-    if (pid < 0 || waitpid(pid, &status, 0) != pid) {
-        why = "cannot start a process";
-        return false;
-    }
-    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
+    process::closeFd(null);
+    if (ending.status() == 0) {
         return true;
     }
-    why = WIFEXITED(status) && WEXITSTATUS(status) == 127
+    why = ending.status() == 127
               ? "bubblewrap (bwrap) is not installed: install the Debian package bubblewrap "
                 "(tools/setup does)"
               : "bubblewrap (bwrap) cannot make a sandbox on this machine (are user "

@@ -4,13 +4,11 @@
 #include "compile.h"
 
 #include "object.h"
+#include "process.h"
 
 #include <fcntl.h>
 #include <nlohmann/json.hpp>
 #include <zlib.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -19,8 +17,6 @@
 #include <set>
 #include <tuple>
 #include <sstream>
-
-extern char **environ;
 
 namespace explorer
 {
@@ -62,27 +58,24 @@ std::string readAll(const std::string &path)
 // Runs args with standard output and error into logPath; returns the exit status.
 int runLogged(const std::vector<std::string> &args, const std::string &logPath)
 {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    std::vector<char *> argv;
-    for (const std::string &arg : args) {
-        argv.push_back(const_cast<char *>(arg.c_str()));
-    }
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    const int failed = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (failed != 0) {
+    process::Command command;
+    command.argv = args;
+    command.ownGroup = false; // a Ctrl-C at the terminal ends the compiler too
+    int null = -1, log = -1;
+    try {
+        null = process::openFile("/dev/null", O_RDONLY);
+        log = process::openFile(logPath, O_WRONLY | O_CREAT | O_TRUNC);
+        command.fds = {{0, null}, {1, log}, {2, log}};
+        process::Process compiler(command);
+        process::closeFd(null);
+        process::closeFd(log);
+        const process::Ending ending = compiler.wait();
+        return ending.signal() != 0 ? 128 + ending.signal() : ending.status();
+    } catch (const std::runtime_error &) {
+        process::closeFd(null);
+        process::closeFd(log);
         throw CompileError(args[0] + ": cannot run the compiler");
     }
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0) {
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 // The text of a record's message: its strings, and the names, expressions and statements

@@ -176,6 +176,16 @@ Process::Process(Process &&other) noexcept
 {
 }
 
+Process &Process::operator=(Process &&other) noexcept
+{
+    // What this held is ended when other goes.
+    std::swap(pid, other.pid);
+    std::swap(until, other.until);
+    std::swap(group, other.group);
+    std::swap(ending, other.ending);
+    return *this;
+}
+
 Process::~Process()
 {
     if (pid > 0 && !ending) {

@@ -61,7 +61,7 @@ class Process
                      std::chrono::milliseconds limit = std::chrono::hours(24 * 365));
     ~Process();
     Process(Process &&other) noexcept;
-    Process &operator=(Process &&other) = delete;
+    Process &operator=(Process &&other) noexcept;
     Process(const Process &) = delete;
 
     pid_t id() const
