@@ -36,9 +36,4 @@ Facts parse(const std::string &text);
 // Checks each sentence the explorer said against the facts it gave.
 void expectEverySentenceHolds(const Facts &facts);
 
-inline std::string explorer()
-{
-    return std::string(LABS_BIN_DIR) + "/../tools/opt_explorer";
-}
-
 } // namespace harness

@@ -17,6 +17,11 @@ namespace
 
 namespace fs = std::filesystem;
 
+std::string explorer()
+{
+    return std::string(LABS_BIN_DIR) + "/../tools/opt_explorer";
+}
+
 struct Explored {
     Facts facts;
     std::string scratch; // the objects, for binutils to look at
