@@ -41,11 +41,10 @@ module_release() {
     echo "${vermagic%% *}"
 }
 
-# choose_kernel DEBUG SERIES: the kernel the lab boots and builds modules for: with DEBUG 1
-# the debugging kernel; else the image in kernel with the tree in kdir, when kernel is set;
-# else Debian's cloud kernel of SERIES (see fetch-series), or when it is empty the one of the
-# installed headers. Sets kernel (the image), kdir (the tree modules are built against) and
-# kernel_name (how messages name it); fetches the image and a series' headers when missing.
+# choose_kernel DEBUG SERIES: the kernel the lab boots: the debugging kernel (DEBUG 1), the
+# image in kernel (with its tree in kdir), Debian's kernel of SERIES (fetched when missing) or
+# of the installed headers. Sets kernel (the image), kdir (the tree modules are built
+# against) and kernel_name (how messages name it).
 # shellcheck disable=SC2034 # kernel_name is for the caller
 choose_kernel() {
     local here fetched
