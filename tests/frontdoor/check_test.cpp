@@ -292,7 +292,7 @@ TEST_F(Check, AProgramThatPrintsAFixedLineFailsEveryProgramDeliverable)
     std::ofstream(scratch / "homework.c")
         << "#include <stdio.h>\nint main(void) { puts(\"I did not do the homework\"); }\n";
     const std::map<std::string, std::string> compilers = {
-        {"bin", "gcc"}, {"arm", "arm-linux-gnueabi-gcc"}, {"i386", "i686-linux-gnu-gcc"}};
+        {"bin", LABS_X86_64_CC}, {"arm", LABS_ARM_CC}, {"i386", LABS_I386_CC}};
     fs::create_directories(scratch / "lazy");
     std::set<std::string> all;
     for (const auto &[kind, compiler] : compilers) {
