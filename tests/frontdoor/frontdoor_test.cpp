@@ -128,6 +128,9 @@ TEST(FrontDoor, VmWithOnlyItsInputOnATerminalSaysWhatWorksInstead)
 // folder gets a pipe and a 256 MiB text, is interrupted as soon as it has started.
 TEST(FrontDoor, CtrlCRemovesTheTemporaryFiles)
 {
+    if (LABS_SANITIZED) {
+        GTEST_SKIP() << "the benchmarks are not built under the sanitizers";
+    }
     const std::filesystem::path tmp =
         std::filesystem::temp_directory_path() / ("labs-ctrl-c." + std::to_string(getpid()));
     std::filesystem::create_directory(tmp);
