@@ -30,13 +30,7 @@ struct VmRun {
     std::string logs;    // the folder of both
 };
 
-inline std::string readFile(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using process::readFile;
 
 // A scratch folder of its own, removed at the end.
 struct Scratch {

@@ -31,13 +31,7 @@ RunResult check(const std::vector<std::string> &args)
     return run(source("labs"), all, options);
 }
 
-std::string readFile(const fs::path &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using process::readFile;
 
 class Check : public ::testing::Test
 {

@@ -16,13 +16,7 @@ namespace harness
 namespace
 {
 
-std::string readFile(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using process::readFile;
 
 std::vector<std::string> catalogNames()
 {

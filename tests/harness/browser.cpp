@@ -127,10 +127,7 @@ Browser::~Browser()
 
 std::string Browser::log() const
 {
-    std::ifstream in(profile + "/stderr");
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return process::readFile(profile + "/stderr");
 }
 
 Json Browser::receive(std::chrono::steady_clock::time_point deadline)

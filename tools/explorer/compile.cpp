@@ -47,14 +47,6 @@ std::vector<std::string> words(const std::string &text)
     return result;
 }
 
-std::string readAll(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 // Runs args with standard output and error into logPath; returns the exit status.
 int runLogged(const std::vector<std::string> &args, const std::string &logPath)
 {
@@ -235,7 +227,7 @@ void compileAndRead(const std::string &sourcePath, const std::string &target, Le
     using Clock = std::chrono::steady_clock;
     const auto start = Clock::now();
     if (runLogged(args, log) != 0) {
-        throw CompileError(readAll(log));
+        throw CompileError(process::readFile(log));
     }
     const auto compiled = Clock::now();
     level.remarks = readRecord(record, sourcePath);

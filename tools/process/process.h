@@ -30,6 +30,9 @@ void closeFd(int &fd);
 // created with mode 0644. Throws with the path and the reason when it cannot be opened.
 int openFile(const std::string &path, int flags);
 
+// The whole of a file, such as the output a process left in it ("" when it cannot be read).
+std::string readFile(const std::string &path);
+
 // What to start, and with what.
 struct Command {
     std::vector<std::string> argv; // argv[0] is a path, or a name looked up in PATH
