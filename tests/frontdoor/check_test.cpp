@@ -207,7 +207,7 @@ TEST_F(Check, AClassGetsOneRowPerStudent)
                                                           "i <= 10; ++i) printf(\"%d\\n\", i); }\n";
     const fs::path csv = scratch / "class.csv";
     const RunResult result =
-        check({"--class", (scratch / "class").string(), "--csv", csv.string(), "--timeout", "1"});
+        check({"--class", (scratch / "class").string(), "--csv", csv.string(), "--timeout", "3"});
     EXPECT_TRUE(result.exited(0)) << result.err;
     EXPECT_EQ(readFile(csv), "student,c_src_108,c_src_108 notes,c_src_161,c_src_161 notes\n"
                              "alice,3/3,0,-,-\nbob,2/3,0,-,-\ncarol,0/3,0,3/3,0\n");
