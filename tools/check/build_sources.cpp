@@ -8,20 +8,7 @@
 
 namespace check
 {
-namespace
-{
-
-std::vector<std::string> words(const std::string &text)
-{
-    std::istringstream in(text);
-    std::vector<std::string> result;
-    for (std::string word; in >> word;) {
-        result.push_back(word);
-    }
-    return result;
-}
-
-} // namespace
+using process::words;
 
 std::string machineOf(const fs::path &path)
 {

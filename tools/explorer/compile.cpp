@@ -37,16 +37,6 @@ const std::vector<Toolchain> &toolchains()
     return all;
 }
 
-std::vector<std::string> words(const std::string &text)
-{
-    std::istringstream in(text);
-    std::vector<std::string> result;
-    for (std::string word; in >> word;) {
-        result.push_back(word);
-    }
-    return result;
-}
-
 // Runs args with standard output and error into logPath; returns the exit status.
 int runLogged(const std::vector<std::string> &args, const std::string &logPath)
 {
@@ -214,7 +204,7 @@ void compileAndRead(const std::string &sourcePath, const std::string &target, Le
         args = {toolchain->cxxCompiler, "-std=c++20", "-fno-exceptions"};
     }
     args.push_back("-fno-asynchronous-unwind-tables");
-    for (const std::string &flag : words(toolchain->flags)) {
+    for (const std::string &flag : process::words(toolchain->flags)) {
         args.push_back(flag);
     }
     for (const std::string &dir : includeDirs) {

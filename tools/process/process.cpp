@@ -157,6 +157,16 @@ int openFile(const std::string &path, int flags)
     return fd;
 }
 
+std::vector<std::string> words(const std::string &text)
+{
+    std::istringstream in(text);
+    std::vector<std::string> result;
+    for (std::string word; in >> word;) {
+        result.push_back(word);
+    }
+    return result;
+}
+
 std::string readFile(const std::string &path)
 {
     std::ifstream in(path, std::ios::binary);

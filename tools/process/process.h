@@ -30,6 +30,9 @@ void closeFd(int &fd);
 // created with mode 0644. Throws with the path and the reason when it cannot be opened.
 int openFile(const std::string &path, int flags);
 
+// The words of a command line written as one string, split at blanks (none has a blank).
+std::vector<std::string> words(const std::string &text);
+
 // The whole of a file, such as the output a process left in it ("" when it cannot be read).
 std::string readFile(const std::string &path);
 
