@@ -33,7 +33,6 @@ foreach(index RANGE ${last_preset})
   labs_read_toolchain(${toolchain})
   string(TOUPPER ${target} upper)
   set(LABS_${upper}_BUILD ${build})
-  list(APPEND LABS_TARGETS ${target})
   list(JOIN LABS_${upper}_EMULATOR " " emulator)
   string(APPEND targets_tsv "${target}|${build}|${LABS_${upper}_CC}|${LABS_${upper}_CXX}|"
          "${LABS_${upper}_FLAGS}|${emulator}|${LABS_${upper}_SYSROOT}\n")
