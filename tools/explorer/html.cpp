@@ -230,22 +230,16 @@ void renderRemark(std::string &out, const Remark &remark, const Level &level, co
 void renderSource(std::string &out, const Exploration &exploration)
 {
     const int count = static_cast<int>(exploration.sourceLines.size());
-    // Which targets have instructions from each line, for the colouring, and what each
-    // level's instructions of a line add up to.
-    std::vector<std::set<std::size_t>> code(exploration.sourceLines.size() + 1);
+    // What each level's instructions of a line add up to, and which targets have
+    // instructions from each line, for the colouring.
     std::vector<std::vector<std::map<int, Tally>>> tallies(exploration.targets.size());
+    std::vector<std::set<std::size_t>> code(exploration.sourceLines.size() + 1);
     for (std::size_t t = 0; t < exploration.targets.size(); ++t) {
         for (const Level &level : exploration.targets[t].levels) {
             tallies[t].push_back(byLine(level));
-        }
-    }
-    for (std::size_t t = 0; t < exploration.targets.size(); ++t) {
-        for (const Level &level : exploration.targets[t].levels) {
-            for (const Function &function : level.functions) {
-                for (const Instruction &insn : function.code) {
-                    if (insn.line > 0 && insn.line <= count) {
-                        code[insn.line].insert(t);
-                    }
+            for (const auto &[line, tally] : tallies[t].back()) {
+                if (line > 0 && line <= count) {
+                    code[line].insert(t);
                 }
             }
         }
@@ -296,10 +290,8 @@ void renderSource(std::string &out, const Exploration &exploration)
 
 void renderLevel(std::string &out, const Target &target, std::size_t index, const Level &level)
 {
-    std::uint64_t bytes = 0;
     std::size_t instructions = 0;
     for (const Function &function : level.functions) {
-        bytes += function.size;
         instructions += function.code.size();
     }
     out += "<section class=\"column asm\"";
@@ -308,7 +300,7 @@ void renderLevel(std::string &out, const Target &target, std::size_t index, cons
     attribute(out, "data-target", target.name);
     out += index == 0 ? ">" : " hidden>";
     out += "\n<h2>" + escapeHtml(level.name) + " <small>" + escapeHtml(target.name) + " · " +
-           std::to_string(bytes) + " bytes, " + std::to_string(instructions) +
+           std::to_string(codeBytes(level)) + " bytes, " + std::to_string(instructions) +
            " instructions</small></h2>\n";
     if (level.functions.empty()) {
         out += "<div class=\"empty\">no code</div>\n";
@@ -332,31 +324,27 @@ void renderLevel(std::string &out, const Target &target, std::size_t index, cons
             placeAttributes(out, insn.line, level, target);
             // What the instruction does to memory and which variables it names, as a tooltip
             // and a small note after it.
-            std::string facts;
+            std::vector<std::string> facts, names;
             if (insn.readsMemory || insn.writesMemory) {
-                facts += std::string(insn.readsMemory ? "reads" : "") +
-                         (insn.readsMemory && insn.writesMemory ? " and " : "") +
-                         (insn.writesMemory ? "writes" : "") + " memory";
+                facts.push_back(std::string(insn.readsMemory ? "reads" : "") +
+                                (insn.readsMemory && insn.writesMemory ? " and " : "") +
+                                (insn.writesMemory ? "writes" : "") + " memory");
             }
             for (const VariableUse &use : insn.variables) {
-                facts += (facts.empty() ? "" : "; ") + std::string("variable ") + use.symbol +
-                         (use.reads || use.writes ? "" : " (its address)");
+                facts.push_back("variable " + use.symbol +
+                                (use.reads || use.writes ? "" : " (its address)"));
+                names.push_back(use.symbol);
             }
             for (const std::string &name : insn.locals) {
-                facts += (facts.empty() ? "" : "; ") + std::string("local ") + name;
+                facts.push_back("local " + name);
+                names.push_back(name);
             }
             if (!facts.empty()) {
-                attribute(out, "title", facts);
+                attribute(out, "title", joined(facts, "; "));
             }
-            std::string note;
-            for (const VariableUse &use : insn.variables) {
-                note += (note.empty() ? "" : " ") + use.symbol;
-            }
-            for (const std::string &name : insn.locals) {
-                note += (note.empty() ? "" : " ") + name;
-            }
-            note = std::string(insn.readsMemory ? "R" : "") + (insn.writesMemory ? "W" : "") +
-                   (note.empty() ? "" : " " + note);
+            const std::string note = std::string(insn.readsMemory ? "R" : "") +
+                                     (insn.writesMemory ? "W" : "") +
+                                     (names.empty() ? "" : " " + joined(names, " "));
             char offset[24];
             std::snprintf(offset, sizeof offset, "%llx",
                           static_cast<unsigned long long>(insn.offset));
@@ -396,26 +384,15 @@ void renderSummaries(std::string &out, const std::vector<Target> &targets)
 
 std::string escapeHtml(const std::string &text)
 {
+    static const std::map<char, std::string> entities = {
+        {'&', "&amp;"}, {'<', "&lt;"}, {'>', "&gt;"}, {'"', "&quot;"}, {'\'', "&#39;"}};
     std::string out;
     out.reserve(text.size());
     for (const char c : text) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        case '\'':
-            out += "&#39;";
-            break;
-        default:
+        const auto entity = entities.find(c);
+        if (entity != entities.end()) {
+            out += entity->second;
+        } else {
             out += c;
         }
     }

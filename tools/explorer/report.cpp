@@ -13,56 +13,10 @@ namespace explorer
 namespace
 {
 
-const char *workName(Work work)
+// Comma-separated, "-" when empty.
+template <typename Items> std::string list(const Items &items)
 {
-    switch (work) {
-    case Work::divide:
-        return "divide";
-    case Work::multiply:
-        return "multiply";
-    case Work::shift:
-        return "shift";
-    case Work::mask:
-        return "mask";
-    default:
-        return "other";
-    }
-}
-
-const char *flowName(Flow flow)
-{
-    switch (flow) {
-    case Flow::jump:
-        return "jump";
-    case Flow::conditionalJump:
-        return "cjump";
-    case Flow::call:
-        return "call";
-    case Flow::tailCall:
-        return "tailcall";
-    case Flow::indirectJump:
-        return "ijump";
-    case Flow::indirectCall:
-        return "icall";
-    case Flow::ret:
-        return "ret";
-    default:
-        return "-";
-    }
-}
-
-std::string list(const std::vector<std::string> &items)
-{
-    std::string text;
-    for (const std::string &item : items) {
-        text += (text.empty() ? "" : ",") + item;
-    }
-    return text.empty() ? "-" : text;
-}
-
-std::string list(const std::set<std::string> &items)
-{
-    return list(std::vector<std::string>(items.begin(), items.end()));
+    return std::empty(items) ? "-" : joined(items, ",");
 }
 
 // Display columns of UTF-8 text: every byte that does not continue a character.
@@ -96,6 +50,44 @@ std::string fit(const std::string &text, int width)
     return cut + "~";
 }
 
+// text without the blanks at its end.
+std::string trimmed(std::string text)
+{
+    text.erase(text.find_last_not_of(' ') + 1);
+    return text;
+}
+
+// text with blanks before it to make width columns.
+std::string rightAligned(const std::string &text, std::size_t width)
+{
+    return std::string(width - std::min(width, text.size()), ' ') + text;
+}
+
+// text broken into lines of at most width columns, every line after the first indented.
+std::string wrap(const std::string &text, int width, const std::string &indent)
+{
+    std::istringstream words(text);
+    std::string result, line, word;
+    const int room = std::max(20, width);
+    bool first = true;
+    // Leading blanks of the first line are kept.
+    const std::size_t lead = text.find_first_not_of(' ');
+    line = text.substr(0, lead == std::string::npos ? 0 : lead);
+    while (words >> word) {
+        const std::string prefix = first ? "" : indent;
+        if (columns(line) > columns(prefix) && columns(line) + 1 + columns(word) > room) {
+            result += line + "\n";
+            line = indent;
+            first = false;
+        }
+        if (!line.empty() && line.back() != ' ') {
+            line += " ";
+        }
+        line += word;
+    }
+    return result + line;
+}
+
 std::string expandTabs(const std::string &text)
 {
     std::string out;
@@ -109,7 +101,7 @@ std::string expandTabs(const std::string &text)
     return out;
 }
 
-// "7i r2 w1 g:global_var l:i c:f2"
+// "7i r2 w1 v:global_var l:i c:f2"
 std::string shortCell(const Tally &t)
 {
     std::string text = std::to_string(t.instructions) + "i";
@@ -166,22 +158,16 @@ void reportTarget(std::ostringstream &out, const Exploration &exploration, const
         for (const Level &level : target.levels) {
             header += " " + fit(level.name, cell - 1);
         }
-        while (!header.empty() && header.back() == ' ') {
-            header.pop_back();
-        }
-        out << header << "\n";
+        out << trimmed(header) << "\n";
     } else {
         out << "(instructions, memory reads and writes, variables, locals and calls per level)\n";
     }
     for (std::size_t n = 1; n <= exploration.sourceLines.size(); ++n) {
         const int line = int(n);
-        bool hasCode = false;
-        for (const auto &t : tallies) {
-            hasCode = hasCode || t.contains(line);
-        }
+        const bool hasCode = std::any_of(tallies.begin(), tallies.end(),
+                                         [&](const auto &t) { return t.contains(line); });
         const std::string source = expandTabs(exploration.sourceLines[n - 1]);
-        std::string number = std::to_string(line);
-        number = std::string(4 - std::min<std::size_t>(4, number.size()), ' ') + number;
+        const std::string number = rightAligned(std::to_string(line), 4);
         if (wide) {
             std::string row = number + " " + fit(source, 36);
             if (hasCode) {
@@ -190,10 +176,7 @@ void reportTarget(std::ostringstream &out, const Exploration &exploration, const
                     row += " " + fit(it == t.end() ? "-" : shortCell(it->second), cell - 1);
                 }
             }
-            while (!row.empty() && row.back() == ' ') {
-                row.pop_back();
-            }
-            out << row << "\n";
+            out << trimmed(row) << "\n";
             if (withCode && hasCode) {
                 std::vector<std::vector<std::string>> code;
                 std::size_t rows = 0;
@@ -206,19 +189,12 @@ void reportTarget(std::ostringstream &out, const Exploration &exploration, const
                     for (const auto &texts : code) {
                         asmRow += " " + fit(r < texts.size() ? texts[r] : "", cell - 1);
                     }
-                    while (!asmRow.empty() && asmRow.back() == ' ') {
-                        asmRow.pop_back();
-                    }
-                    out << asmRow << "\n";
+                    out << trimmed(asmRow) << "\n";
                 }
             }
             continue;
         }
-        std::string row = number + " | " + fit(source, width - 8);
-        while (!row.empty() && row.back() == ' ') {
-            row.pop_back();
-        }
-        out << row << "\n";
+        out << trimmed(number + " | " + fit(source, width - 8)) << "\n";
         if (!hasCode) {
             continue;
         }
@@ -229,11 +205,7 @@ void reportTarget(std::ostringstream &out, const Exploration &exploration, const
                 << wrap(text, width - 14, "     |        ") << "\n";
             if (withCode) {
                 for (const std::string &insn : instructionsOf(target.levels[l], line)) {
-                    std::string row = "     |          " + fit(insn, width - 17);
-                    while (row.back() == ' ') {
-                        row.pop_back();
-                    }
-                    out << row << "\n";
+                    out << trimmed("     |          " + fit(insn, width - 17)) << "\n";
                 }
             }
         }
@@ -251,7 +223,7 @@ void reportTarget(std::ostringstream &out, const Exploration &exploration, const
 
     out << "\n" << fit("function (bytes)", 24);
     for (const Level &level : target.levels) {
-        out << " " << std::string(7 - level.name.size(), ' ') << level.name;
+        out << " " << rightAligned(level.name, 7);
     }
     out << "\n";
     std::vector<std::string> names;
@@ -266,8 +238,8 @@ void reportTarget(std::ostringstream &out, const Exploration &exploration, const
         out << fit(name, 24);
         for (const Level &level : target.levels) {
             const Function *function = findNamed(level.functions, name);
-            const std::string size = function == nullptr ? "-" : std::to_string(function->size);
-            out << " " << std::string(7 - std::min<std::size_t>(7, size.size()), ' ') << size;
+            out << " "
+                << rightAligned(function == nullptr ? "-" : std::to_string(function->size), 7);
         }
         out << "\n";
     }
@@ -293,30 +265,6 @@ void reportTarget(std::ostringstream &out, const Exploration &exploration, const
 
 } // namespace
 
-std::string wrap(const std::string &text, int width, const std::string &indent)
-{
-    std::istringstream words(text);
-    std::string result, line, word;
-    const int room = std::max(20, width);
-    bool first = true;
-    // Leading blanks of the first line are kept.
-    const std::size_t lead = text.find_first_not_of(' ');
-    line = text.substr(0, lead == std::string::npos ? 0 : lead);
-    while (words >> word) {
-        const std::string prefix = first ? "" : indent;
-        if (columns(line) > columns(prefix) && columns(line) + 1 + columns(word) > room) {
-            result += line + "\n";
-            line = indent;
-            first = false;
-        }
-        if (!line.empty() && line.back() != ' ') {
-            line += " ";
-        }
-        line += word;
-    }
-    return result + line;
-}
-
 std::string terminalReport(const Exploration &exploration, int width, bool withCode)
 {
     std::ostringstream out;
@@ -332,9 +280,8 @@ std::string overviewTable(const std::vector<Exploration> &explorations)
     std::ostringstream out;
     out << "                            bytes        instructions   calls        loops\n"
         << "demo                target  -O0    -O2   -O0    -O2     -O0   -O2    -O0  -O2\n";
-    auto number = [](std::size_t value, int width) {
-        const std::string text = std::to_string(value);
-        return std::string(std::size_t(std::max<int>(0, width - int(text.size()))), ' ') + text;
+    auto number = [](std::size_t value, std::size_t width) {
+        return rightAligned(std::to_string(value), width);
     };
     for (const Exploration &e : explorations) {
         for (const Target &target : e.targets) {
@@ -357,12 +304,12 @@ std::string overviewTable(const std::vector<Exploration> &explorations)
 std::string factsText(const Exploration &exploration)
 {
     std::ostringstream out;
-    auto offsets = [](const std::vector<std::uint64_t> &values) {
-        std::string text;
-        for (std::uint64_t value : values) {
-            text += (text.empty() ? "" : ",") + std::to_string(value);
+    auto numbers = [](const auto &values) {
+        std::vector<std::string> texts;
+        for (const auto value : values) {
+            texts.push_back(std::to_string(value));
         }
-        return text.empty() ? std::string("-") : text;
+        return list(texts);
     };
     for (const Target &target : exploration.targets) {
         for (const Level &level : target.levels) {
@@ -394,9 +341,8 @@ std::string factsText(const Exploration &exploration)
                         << i.text << "\n";
                 }
                 for (const Loop &loop : f.loops) {
-                    std::vector<std::uint64_t> lines(loop.lines.begin(), loop.lines.end());
                     out << "loop\t" << where << f.symbol << "\t" << loop.head << "\t"
-                        << offsets(loop.body) << "\t" << offsets(lines) << "\n";
+                        << numbers(loop.body) << "\t" << numbers(loop.lines) << "\n";
                 }
             }
             for (const Remark &r : level.remarks) {

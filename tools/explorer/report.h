@@ -37,7 +37,4 @@ std::string overviewTable(const std::vector<Exploration> &explorations);
 // when empty.
 std::string factsText(const Exploration &exploration);
 
-// text broken into lines of at most width columns, every line after the first indented.
-std::string wrap(const std::string &text, int width, const std::string &indent);
-
 } // namespace explorer

@@ -9,12 +9,18 @@
 
 namespace explorer
 {
+namespace
+{
 
+// Whether a call is one to the i386 helper that finds the program counter (position-
+// independent code needs it; it does none of the program's work).
 bool isPcThunk(const std::string &symbol)
 {
     return symbol.starts_with("__x86.get_pc_thunk.");
 }
 
+// How a callee is shown: the demangled name of its symbol, "a pointer" for a call through
+// one.
 std::string calleeName(const Instruction &insn)
 {
     if (insn.flow == Flow::indirectCall) {
@@ -23,15 +29,27 @@ std::string calleeName(const Instruction &insn)
     return insn.callee.empty() ? "?" : demangledName(insn.callee);
 }
 
+} // namespace
+
+const char *workName(Work work)
+{
+    static const char *const names[] = {"other", "divide", "multiply", "shift", "mask"};
+    return names[std::size_t(work)];
+}
+
+const char *flowName(Flow flow)
+{
+    static const char *const names[] = {"-",        "jump",  "cjump", "call",
+                                        "tailcall", "ijump", "icall", "ret"};
+    return names[std::size_t(flow)];
+}
+
 void Tally::add(const Instruction &insn)
 {
     ++instructions;
     reads += insn.readsMemory ? 1 : 0;
     writes += insn.writesMemory ? 1 : 0;
-    divides += insn.work == Work::divide ? 1 : 0;
-    multiplies += insn.work == Work::multiply ? 1 : 0;
-    shifts += insn.work == Work::shift ? 1 : 0;
-    masks += insn.work == Work::mask ? 1 : 0;
+    ++works[std::size_t(insn.work)];
     for (const VariableUse &use : insn.variables) {
         variables.insert(demangledName(use.symbol));
     }
@@ -66,6 +84,11 @@ Tally whole(const Level &level)
     return all;
 }
 
+namespace
+{
+
+// The functions the compiler reports having inlined, as "callee into caller" (each as the
+// compiler writes it, with return type and parameters), from the remarks of a level.
 std::vector<std::pair<std::string, std::string>> inlinings(const Level &level)
 {
     // "Inlining int f2()/1 into void f1()/2." names the two functions as declared.
@@ -80,12 +103,15 @@ std::vector<std::pair<std::string, std::string>> inlinings(const Level &level)
     return found;
 }
 
+// "1 read", "2 reads", "2 multiplies".
 std::string plural(int n, const std::string &word)
 {
     const std::string many =
         word.ends_with("y") ? word.substr(0, word.size() - 1) + "ies" : word + "s";
     return std::to_string(n) + " " + (n == 1 ? word : many);
 }
+
+} // namespace
 
 std::uint64_t codeBytes(const Level &level)
 {
@@ -108,13 +134,25 @@ std::size_t loopCount(const Level &level)
 namespace
 {
 
-std::string joined(const std::vector<std::string> &items, const std::string &last = " and ")
+// "a, b and c"
+template <typename Items> std::string listed(const Items &items)
 {
-    std::string text;
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        text += (i == 0 ? "" : i + 1 == items.size() ? last : ", ") + items[i];
+    return joined(items, ", ", " and ");
+}
+
+// "5-7, 9 and 12": a set of line numbers in ranges.
+std::string lineRanges(const std::set<int> &lines)
+{
+    std::vector<std::string> items;
+    for (auto it = lines.begin(); it != lines.end();) {
+        int low = *it, high = low;
+        for (++it; it != lines.end() && *it == high + 1; ++it) {
+            high = *it;
+        }
+        items.push_back(low == high ? std::to_string(low)
+                                    : std::to_string(low) + "-" + std::to_string(high));
     }
-    return text;
+    return listed(items);
 }
 
 // Whether a declaration as the compiler writes it ("int f2()") is that of a function.
@@ -163,7 +201,7 @@ std::string callList(const Level &level)
     if (items.empty()) {
         return "none";
     }
-    std::string text = joined(items);
+    std::string text = listed(items);
     if (all.tailCalls > 0) {
         text += all.tailCalls == 1 && all.calls.size() == 1
                     ? " (a tail call)"
@@ -176,19 +214,12 @@ std::string callList(const Level &level)
 std::string arithmetic(const Tally &t)
 {
     std::vector<std::string> items;
-    if (t.divides > 0) {
-        items.push_back(plural(t.divides, "divide"));
+    for (Work work : {Work::divide, Work::multiply, Work::shift, Work::mask}) {
+        if (t.of(work) > 0) {
+            items.push_back(plural(t.of(work), workName(work)));
+        }
     }
-    if (t.multiplies > 0) {
-        items.push_back(plural(t.multiplies, "multiply"));
-    }
-    if (t.shifts > 0) {
-        items.push_back(plural(t.shifts, "shift"));
-    }
-    if (t.masks > 0) {
-        items.push_back(plural(t.masks, "mask"));
-    }
-    return items.empty() ? "none" : joined(items);
+    return items.empty() ? "none" : listed(items);
 }
 
 std::string loopsOf(const Level &level, std::set<int> &lines)
@@ -204,7 +235,7 @@ std::string loopsOf(const Level &level, std::set<int> &lines)
             lines.insert(loop.lines.begin(), loop.lines.end());
         }
     }
-    return items.empty() ? "none" : joined(items);
+    return items.empty() ? "none" : listed(items);
 }
 
 // How many instructions of a level read, write or only take the address of a variable:
@@ -233,46 +264,33 @@ std::string variableUse(const Level &level, const std::string &symbol, std::set<
             }
         }
     }
+    // "2 instructions read it and 1 writes it": the noun with the first count only.
+    const struct {
+        int count;
+        const char *one, *many;
+    } uses[] = {{reads, " reads it", " read it"},
+                {writes, " writes it", " write it"},
+                {addresses, " takes its address", " take its address"}};
     std::vector<std::string> parts;
-    if (reads > 0) {
-        parts.push_back(plural(reads, "instruction") + (reads == 1 ? " reads it" : " read it"));
-    }
-    if (writes > 0) {
-        parts.push_back((parts.empty() ? plural(writes, "instruction") : std::to_string(writes)) +
-                        (writes == 1 ? " writes it" : " write it"));
-    }
-    if (addresses > 0) {
-        parts.push_back(
-            (parts.empty() ? plural(addresses, "instruction") : std::to_string(addresses)) +
-            (addresses == 1 ? " takes its address" : " take its address"));
+    for (const auto &use : uses) {
+        if (use.count > 0) {
+            parts.push_back(
+                (parts.empty() ? plural(use.count, "instruction") : std::to_string(use.count)) +
+                (use.count == 1 ? use.one : use.many));
+        }
     }
     if (parts.empty()) {
         return "no instruction names it";
     }
-    std::string text = joined(parts);
+    std::string text = listed(parts);
     if (uncalled > 0) {
-        text += " (" + std::to_string(uncalled) + " of them in " +
-                joined(std::vector<std::string>(uncalledIn.begin(), uncalledIn.end())) +
+        text += " (" + std::to_string(uncalled) + " of them in " + listed(uncalledIn) +
                 ", which this file never calls)";
     }
     return text;
 }
 
 } // namespace
-
-std::string lineRanges(const std::set<int> &lines)
-{
-    std::vector<std::string> items;
-    for (auto it = lines.begin(); it != lines.end();) {
-        int low = *it, high = low;
-        for (++it; it != lines.end() && *it == high + 1; ++it) {
-            high = *it;
-        }
-        items.push_back(low == high ? std::to_string(low)
-                                    : std::to_string(low) + "-" + std::to_string(high));
-    }
-    return joined(items);
-}
 
 std::vector<Sentence> summarize(const Target &target)
 {
@@ -283,6 +301,11 @@ std::vector<Sentence> summarize(const Target &target)
     if (o0 == nullptr || o2 == nullptr) {
         return sentences;
     }
+    // "A at -O0; B at -O2; C at -Os.", what describe says of each level compared.
+    auto perLevel = [&](auto &&describe) {
+        std::string text = describe(*o0) + " at -O0; " + describe(*o2) + " at -O2";
+        return text + (os != nullptr ? "; " + describe(*os) + " at -Os." : ".");
+    };
 
     std::string size = "Code size: " + std::to_string(codeBytes(*o0)) + " bytes in " +
                        plural(int(o0->functions.size()), "function") + " at -O0, " +
@@ -321,12 +344,11 @@ std::vector<Sentence> summarize(const Target &target)
             }
         }
         const std::string reported =
-            into.empty() ? "" : " The compiler reports inlining it into " + joined(into) + ".";
-        const Function *kept = nullptr;
-        for (const Function &f : o2->functions) {
-            kept = f.symbol == function.symbol ? &f : kept;
-        }
-        if (kept == nullptr) {
+            into.empty() ? "" : " The compiler reports inlining it into " + listed(into) + ".";
+        const bool kept =
+            std::any_of(o2->functions.begin(), o2->functions.end(),
+                        [&](const Function &f) { return f.symbol == function.symbol; });
+        if (!kept) {
             sentences.push_back({function.name + " is gone at -O2." + reported, linesOf(function)});
         } else if (calls(*o0, function.symbol) && !calls(*o2, function.symbol)) {
             sentences.push_back(
@@ -337,17 +359,15 @@ std::vector<Sentence> summarize(const Target &target)
         }
     }
 
-    bool anyVariable = false;
     for (const Variable &variable : o0->variables) {
-        const Variable *kept = nullptr;
-        for (const Variable &v : o2->variables) {
-            kept = v.symbol == variable.symbol ? &v : kept;
-        }
+        const bool kept =
+            std::any_of(o2->variables.begin(), o2->variables.end(),
+                        [&](const Variable &v) { return v.symbol == variable.symbol; });
         const std::string who =
             variable.name + (variable.global ? " (visible to other files)" : " (this file only)");
         Sentence sentence;
         const std::string before = variableUse(*o0, variable.symbol, sentence.lines);
-        if (kept == nullptr) {
+        if (!kept) {
             sentence.text = who + ": " + before + " at -O0; gone at -O2 (no longer defined).";
         } else {
             const std::string after = variableUse(*o2, variable.symbol, sentence.lines);
@@ -356,9 +376,8 @@ std::vector<Sentence> summarize(const Target &target)
                                              : before + " at -O0; " + after + " at -O2.");
         }
         sentences.push_back(sentence);
-        anyVariable = true;
     }
-    if (anyVariable) {
+    if (!o0->variables.empty()) {
         sentences.push_back({"Instructions are counted where they stand in the code; a loop may "
                              "run one many times.",
                              {}});
@@ -366,23 +385,17 @@ std::vector<Sentence> summarize(const Target &target)
 
     Sentence loops;
     loops.text =
-        "Loops: " + loopsOf(*o0, loops.lines) + " at -O0; " + loopsOf(*o2, loops.lines) + " at -O2";
-    if (os != nullptr) {
-        loops.text += "; " + loopsOf(*os, loops.lines) + " at -Os";
-    }
-    loops.text += ".";
+        "Loops: " + perLevel([&](const Level &level) { return loopsOf(level, loops.lines); });
     sentences.push_back(loops);
 
-    std::string work = "Divides, multiplies, shifts and masks: " + arithmetic(whole(*o0)) +
-                       " at -O0; " + arithmetic(whole(*o2)) + " at -O2";
-    if (os != nullptr) {
-        work += "; " + arithmetic(whole(*os)) + " at -Os";
-    }
-    sentences.push_back({work + ".", {}});
+    sentences.push_back({"Divides, multiplies, shifts and masks: " +
+                             perLevel([](const Level &level) { return arithmetic(whole(level)); }),
+                         {}});
     const std::map<int, Tally> lines0 = byLine(*o0), lines2 = byLine(*o2);
     for (const auto &[line, tally] : lines0) {
         auto after = lines2.find(line);
-        if (line != 0 && tally.divides > 0 && after != lines2.end() && after->second.divides == 0) {
+        if (line != 0 && tally.of(Work::divide) > 0 && after != lines2.end() &&
+            after->second.of(Work::divide) == 0) {
             const std::string instead = arithmetic(after->second);
             sentences.push_back(
                 {"Line " + std::to_string(line) + " divides at -O0; at -O2 it has no divide" +
@@ -391,25 +404,19 @@ std::vector<Sentence> summarize(const Target &target)
         }
     }
 
-    std::string called = "Calls: " + callList(*o0) + " at -O0; " + callList(*o2) + " at -O2";
-    if (os != nullptr) {
-        called += "; " + callList(*os) + " at -Os";
-    }
-    sentences.push_back({called + ".", {}});
+    sentences.push_back({"Calls: " + perLevel(callList), {}});
 
     std::set<int> removed;
+    std::vector<std::string> removedText;
     for (const auto &[line, tally] : lines0) {
         if (line != 0 && !lines2.contains(line)) {
             removed.insert(line);
+            removedText.push_back(std::to_string(line));
         }
-    }
-    std::vector<std::string> removedText;
-    for (int line : removed) {
-        removedText.push_back(std::to_string(line));
     }
     sentences.push_back(
         {removed.empty() ? "Every line with code at -O0 has code at -O2."
-                         : "Lines with code at -O0 and none at -O2: " + joined(removedText) + ".",
+                         : "Lines with code at -O0 and none at -O2: " + listed(removedText) + ".",
          removed});
     return sentences;
 }
@@ -427,23 +434,16 @@ std::string lineFacts(const Tally &t)
             parts.push_back(std::to_string(t.writes) + (t.writes == 1 ? " writes" : " write") +
                             (t.reads > 0 ? " it" : " memory"));
         }
-        text += ": " + joined(parts);
+        text += ": " + listed(parts);
     }
-    auto list = [](const auto &items) {
-        std::string joinedItems;
-        for (const std::string &item : items) {
-            joinedItems += (joinedItems.empty() ? "" : ", ") + item;
-        }
-        return joinedItems;
-    };
     if (!t.variables.empty()) {
-        text += "; variables " + list(t.variables);
+        text += "; variables " + joined(t.variables, ", ");
     }
     if (!t.locals.empty()) {
-        text += "; locals " + list(t.locals);
+        text += "; locals " + joined(t.locals, ", ");
     }
     if (!t.calls.empty()) {
-        text += "; calls " + list(t.calls);
+        text += "; calls " + joined(t.calls, ", ");
     }
     return text;
 }

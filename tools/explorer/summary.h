@@ -4,6 +4,8 @@
 
 #include "facts.h"
 
+#include <array>
+#include <iterator>
 #include <map>
 #include <set>
 #include <string>
@@ -16,12 +18,16 @@ namespace explorer
 // are instructions in the code, not how often they run.
 struct Tally {
     int instructions = 0, reads = 0, writes = 0; // reads and writes through an operand
-    int divides = 0, multiplies = 0, shifts = 0, masks = 0;
-    std::set<std::string> variables, locals; // by display name
-    std::vector<std::string> calls;          // in order, a callee once per call or tail call
+    std::array<int, 5> works{};                  // instructions by the Work they do
+    std::set<std::string> variables, locals;     // by display name
+    std::vector<std::string> calls;              // in order, a callee once per call or tail call
     int tailCalls = 0;
 
     void add(const Instruction &insn);
+    int of(Work work) const
+    {
+        return works[std::size_t(work)];
+    }
 };
 
 // Tallies by source line (line 0: instructions of no line of the source).
@@ -40,27 +46,31 @@ const Item *findNamed(const std::vector<Item> &items, const std::string &name)
     return nullptr;
 }
 
-// How a callee is shown: the demangled name of its symbol, "a pointer" for a call through
-// one.
-std::string calleeName(const Instruction &insn);
-
-// Whether a call is one to the i386 helper that finds the program counter (position-
-// independent code needs it; it does none of the program's work).
-bool isPcThunk(const std::string &symbol);
-
-// The functions the compiler reports having inlined, as "callee into caller" (each as the
-// compiler writes it, with return type and parameters), from the remarks of a level.
-std::vector<std::pair<std::string, std::string>> inlinings(const Level &level);
-
 // The bytes of all functions of a level, and the loops among them.
 std::uint64_t codeBytes(const Level &level);
 std::size_t loopCount(const Level &level);
 
-// "1 read", "2 reads", "2 multiplies".
-std::string plural(int n, const std::string &word);
+// The names the facts give a Work ("divide") and a Flow ("cjump", "-" for on to the next).
+const char *workName(Work work);
+const char *flowName(Flow flow);
 
-// "5-7, 9 and 12": a set of line numbers in ranges.
-std::string lineRanges(const std::set<int> &lines);
+// The items with separator between them and last before the final one: "a, b and c".
+template <typename Items>
+std::string joined(const Items &items, const std::string &separator, const std::string &last)
+{
+    std::string text;
+    std::size_t left = std::size(items);
+    for (const std::string &item : items) {
+        text += item + (left > 2 ? separator : left == 2 ? last : "");
+        --left;
+    }
+    return text;
+}
+
+template <typename Items> std::string joined(const Items &items, const std::string &separator)
+{
+    return joined(items, separator, separator);
+}
 
 // A sentence of the summary and the source lines it is about (none for one about the file).
 struct Sentence {
