@@ -3,6 +3,14 @@
 # image, a kernel build tree or a module is for, and whether a tree has module versioning.
 # Each prints its answer, or says in one line on standard error what is wrong and fails.
 
+# fail STATUS MESSAGE...: says "vmlab: MESSAGE" on standard error and exits with STATUS.
+fail() {
+    local status=$1
+    shift
+    echo "vmlab: $*" >&2
+    exit "$status"
+}
+
 # The release of a kernel image: the version string the bzImage's setup header points at.
 image_release() {
     local image=$1 offset release

@@ -2,12 +2,14 @@
 // Opens a node once, makes the calls named on the command line and prints each call's result.
 #include "qb_ioctl.h"
 
-#include <cctype>
+#include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -24,7 +26,8 @@ const char bufferFill = '#'; // what the read buffer holds before the call
 
 void printUsage()
 {
-    std::fputs(
+    std::fprintf(
+        stderr,
         "usage: qbctl NODE STEP...\n"
         "Opens NODE once, makes each call in turn and prints what it returned.\n"
         "steps:\n"
@@ -33,10 +36,10 @@ void printUsage()
         "each\n"
         "  seek N      move the file position to byte N (lseek)\n"
         "  pread N@P   read N bytes at file position P (pread), shown as for read\n"
-        "  ioctl CMD   send CMD: up (0x4101), down (0x4102) or any number (0x4103, 16643)\n"
+        "  ioctl CMD   send CMD: up (%#x), down (%#x) or any number (0x4103, 16643)\n"
         "  pause S     wait S seconds with the file open\n"
         "Exit status: 0 when every call succeeded, 1 when one failed, 2 for bad steps.\n",
-        stderr);
+        QB_SPEED_UP, QB_SPEED_DOWN);
 }
 
 // The symbolic name of an error number, for the errors a device call commonly gives.
@@ -65,67 +68,68 @@ void printResult(long result, int error)
     }
 }
 
-// Bytes written out with C escapes, so zero bytes and control bytes stay visible.
-std::string escaped(const char *bytes, std::size_t size)
+// write's escapes: the bytes written as a backslash and a letter, and their letters.
+constexpr std::string_view escapedBytes{"\0\n\t\\", 4};
+constexpr std::string_view escapeLetters = "0nt\\";
+
+// Bytes written out with C escapes (a quote too), so zero bytes and control bytes stay visible.
+std::string escaped(std::string_view bytes)
 {
     std::string text;
-    for (std::size_t i = 0; i < size; ++i) {
-        const unsigned char byte = static_cast<unsigned char>(bytes[i]);
-        char piece[8];
-        if (byte == '\0' || byte == '\n' || byte == '\t' || byte == '\\' || byte == '"') {
-            const char letter = byte == '\0' ? '0' : byte == '\n' ? 'n' : byte == '\t' ? 't' : byte;
-            std::snprintf(piece, sizeof piece, "\\%c", letter);
+    for (const char c : bytes) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        const std::size_t at = escapedBytes.find(c);
+        if (at != std::string_view::npos || c == '"') {
+            text += {'\\', at != std::string_view::npos ? escapeLetters[at] : c};
         } else if (byte < 0x20 || byte >= 0x7f) {
+            char piece[8];
             std::snprintf(piece, sizeof piece, "\\x%02x", byte);
+            text += piece;
         } else {
-            std::snprintf(piece, sizeof piece, "%c", byte);
+            text += c;
         }
-        text += piece;
     }
     return text;
 }
 
-std::string inHex(const char *bytes, std::size_t size)
+std::string inHex(std::string_view bytes)
 {
     std::string text;
-    for (std::size_t i = 0; i < size; ++i) {
+    for (const char c : bytes) {
         char piece[4];
-        std::snprintf(piece, sizeof piece, "%s%02x", i == 0 ? "" : " ",
-                      static_cast<unsigned char>(bytes[i]));
+        std::snprintf(piece, sizeof piece, "%s%02x", text.empty() ? "" : " ",
+                      static_cast<unsigned char>(c));
         text += piece;
     }
     return text;
 }
 
-// The value of a hexadecimal digit, or -1 for any other character.
-int hexDigit(char c)
+// A whole number in TEXT, of the given type and base, with no sign or blanks; false otherwise.
+template <typename Number> bool parseWhole(std::string_view text, Number &number, int base)
 {
-    const char *digits = "0123456789abcdef";
-    const char *at = std::strchr(digits, std::tolower(static_cast<unsigned char>(c)));
-    return c == '\0' || at == nullptr ? -1 : static_cast<int>(at - digits);
+    const char *const last = text.data() + text.size();
+    const auto [end, error] = std::from_chars(text.data(), last, number, base);
+    return error == std::errc() && end == last;
 }
 
 // Turns TEXT with its escapes into bytes; false for an escape that is not understood.
-bool unescape(const char *text, std::string &bytes)
+bool unescape(std::string_view text, std::string &bytes)
 {
     bytes.clear();
-    for (const char *p = text; *p != '\0'; ++p) {
-        if (*p != '\\') {
-            bytes += *p;
-            continue;
-        }
-        ++p;
-        if (*p == '0') {
-            bytes += '\0';
-        } else if (*p == 'n') {
-            bytes += '\n';
-        } else if (*p == 't') {
-            bytes += '\t';
-        } else if (*p == '\\') {
-            bytes += '\\';
-        } else if (*p == 'x' && hexDigit(p[1]) >= 0 && hexDigit(p[2]) >= 0) {
-            bytes += static_cast<char>(hexDigit(p[1]) * 16 + hexDigit(p[2]));
-            p += 2;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const std::string_view escape = text.substr(i + 1, 3); // its letter, and \x's two digits
+        const std::size_t at =
+            escape.empty() ? std::string_view::npos : escapeLetters.find(escape[0]);
+        unsigned char byte = 0;
+        if (text[i] != '\\') {
+            bytes += text[i];
+        } else if (at != std::string_view::npos) {
+            bytes += escapedBytes[at];
+            i += 1;
+        } else if (escape.size() == 3 && escape[0] == 'x' &&
+                   parseWhole(escape.substr(1), byte, 16)) {
+            bytes += static_cast<char>(byte);
+            i += 3;
         } else {
             return false;
         }
@@ -134,47 +138,35 @@ bool unescape(const char *text, std::string &bytes)
 }
 
 // A whole unsigned number in decimal, or in hexadecimal after 0x; false otherwise.
-bool parseNumber(const char *text, unsigned long &number)
+bool parseNumber(std::string_view text, unsigned long &number)
 {
-    const bool hex = text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-    const char *digits = hex ? text + 2 : text;
-    if (hexDigit(digits[0]) < 0 || (!hex && (digits[0] < '0' || digits[0] > '9'))) {
-        return false;
-    }
-    errno = 0;
-    char *end = nullptr;
-    number = std::strtoul(digits, &end, hex ? 16 : 10);
-    return errno == 0 && *end == '\0';
+    const bool hex = text.starts_with("0x") || text.starts_with("0X");
+    return parseWhole(text.substr(hex ? 2 : 0), number, hex ? 16 : 10);
 }
 
 // "up", "down" or a number that fits the 32 bits of an ioctl command.
-bool parseCommand(const char *text, unsigned long &command)
+bool parseCommand(std::string_view text, unsigned long &command)
 {
-    const bool up = std::strcmp(text, "up") == 0;
-    const bool down = std::strcmp(text, "down") == 0;
-    command = up ? QB_SPEED_UP : QB_SPEED_DOWN;
-    return up || down || (parseNumber(text, command) && command <= 0xffffffffUL);
+    command = text == "up" ? QB_SPEED_UP : QB_SPEED_DOWN;
+    return text == "up" || text == "down" ||
+           (parseNumber(text, command) && command <= 0xffffffffUL);
 }
 
 // "N@P": a byte count and a file position.
-bool parseCountAt(const char *text, unsigned long &count, unsigned long &offset)
+bool parseCountAt(std::string_view text, unsigned long &count, unsigned long &offset)
 {
-    const char *at = std::strchr(text, '@');
-    if (at == nullptr) {
-        return false;
-    }
-    const std::string countText(text, at);
-    return parseNumber(countText.c_str(), count) && count <= largestRead &&
-           parseNumber(at + 1, offset) && offset <= 0x7fffffffUL;
+    const std::size_t at = text.find('@');
+    return at != std::string_view::npos && parseNumber(text.substr(0, at), count) &&
+           count <= largestRead && parseNumber(text.substr(at + 1), offset) &&
+           offset <= 0x7fffffffUL;
 }
 
 void showBuffer(const std::vector<char> &buffer)
 {
-    const std::size_t count = buffer.size();
-    const std::size_t shown = count < bytesShown ? count : bytesShown;
-    const char *more = count > shown ? " ..." : "";
-    std::printf("  buf: \"%s\"%s\n", escaped(buffer.data(), shown).c_str(), more);
-    std::printf("  hex: %s%s\n", inHex(buffer.data(), shown).c_str(), more);
+    const std::string_view bytes(buffer.data(), std::min(buffer.size(), bytesShown));
+    const char *more = buffer.size() > bytes.size() ? " ..." : "";
+    std::printf("  buf: \"%s\"%s\n", escaped(bytes).c_str(), more);
+    std::printf("  hex: %s%s\n", inHex(bytes).c_str(), more);
 }
 
 // One step of the command line, read in full before the node is opened.
@@ -232,8 +224,7 @@ bool runStep(int fd, const Step &step)
         std::printf("pread(%d, buf, %lu, %lu)", fd, step.number, step.offset);
         result = pread(fd, buffer.data(), step.number, static_cast<off_t>(step.offset));
     } else if (step.name == "write") {
-        std::printf("write(%d, \"%s\", %zu)", fd,
-                    escaped(step.bytes.data(), step.bytes.size()).c_str(), step.bytes.size());
+        std::printf("write(%d, \"%s\", %zu)", fd, escaped(step.bytes).c_str(), step.bytes.size());
         result = write(fd, step.bytes.data(), step.bytes.size());
     } else if (step.name == "seek") {
         std::printf("lseek(%d, %lu, SEEK_SET)", fd, step.number);

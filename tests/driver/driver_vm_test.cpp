@@ -10,6 +10,7 @@
 
 #include <iostream>
 #include <map>
+#include <span>
 
 namespace harness
 {
@@ -33,7 +34,7 @@ struct ScenarioRuns {
 // less than this; each boot has its own time limit besides.
 constexpr std::chrono::seconds rebootsStopAfter{600};
 
-std::string joined(const std::vector<std::string> &lines)
+std::string joined(std::span<const std::string> lines)
 {
     std::string text;
     for (const std::string &line : lines) {
@@ -58,11 +59,9 @@ std::string stoppedIn(const VmRun &run, const ScenarioPart &part, int number)
     if (!part.report.empty()) {
         return how + where + "; the first lines of the kernel's report:\n" + joined(part.report);
     }
-    std::vector<std::string> tail = lines(part.output);
-    if (tail.size() > reportLinesShown) {
-        tail.erase(tail.begin(), tail.end() - reportLinesShown);
-    }
-    return how + where + "; the last lines it showed:\n" + joined(tail);
+    const std::vector<std::string> output = lines(part.output);
+    return how + where + "; the last lines it showed:\n" +
+           joined(std::span(output).last(std::min(output.size(), reportLinesShown)));
 }
 
 // Boots the VM with the scenarios, and again for those left after each boot that stopped
@@ -175,10 +174,13 @@ TEST(DriverVm, KernelLogHoldsNoReportOnceTheModuleWasLoaded)
     }
 }
 
-// A guest script that runs the fuzzer with the given arguments.
-std::string fuzzScript(const std::filesystem::path &folder, const std::string &arguments)
+// One boot running the fuzzer with the given arguments.
+VmRun fuzz(const std::string &run, const std::string &arguments, std::vector<std::string> env = {})
 {
-    return writeScript(folder / "fuzz", "exec /lab/qb_fuzz " + arguments + "\n");
+    const Scratch scratch;
+    const std::string script =
+        writeScript(scratch.path / "fuzz", "exec /lab/qb_fuzz " + arguments + "\n");
+    return boot(run, script, {"--add", testProgram("qb_fuzz")}, std::move(env));
 }
 
 // Several processes make random calls for 20 s (or QB_FUZZ_SECONDS); the fuzzer itself checks
@@ -186,14 +188,12 @@ std::string fuzzScript(const std::filesystem::path &folder, const std::string &a
 // seed N it printed.
 TEST(DriverFuzz, RandomCallsFromSeveralProcessesAllGiveWhatTheDeviceMustGive)
 {
-    const Scratch scratch;
     const char *seconds = std::getenv("QB_FUZZ_SECONDS");
     const char *seed = std::getenv("QB_FUZZ_SEED");
     const std::string arguments = std::string("--seconds ") +
                                   (seconds != nullptr ? seconds : "20") +
                                   (seed != nullptr ? std::string(" --seed ") + seed : "");
-    const VmRun run =
-        boot("fuzz", fuzzScript(scratch.path, arguments), {"--add", testProgram("qb_fuzz")});
+    const VmRun run = fuzz("fuzz", arguments);
     std::cout << run.boot.out; // its seed and count of calls, kept in the test's log
     EXPECT_TRUE(run.boot.exited(0)) << shown(run);
     EXPECT_TRUE(run.boot.out.ends_with("qb_fuzz: the kernel log has no report\n")) << shown(run);
@@ -225,19 +225,15 @@ TEST_P(BrokenModule, IsReportedAndTheRunFails)
     const Scratch scratch;
     ASSERT_TRUE(
         copyOfTheModule(scratch.path / "module", {{GetParam().original, GetParam().faulty}}));
-    RunOptions options;
-    options.timeout = std::chrono::seconds(240);
     const RunResult built =
         harness::run(source("vmlab/build-module"),
                      {(scratch.path / "module").string(), (scratch.path / "built").string(),
                       "--kdir", debugKernelTree()},
-                     options);
+                     labsOptions());
     ASSERT_TRUE(built.exited(0)) << built.err << (built.timedOut ? "(timed out)" : "");
 
-    const VmRun run =
-        boot(std::string("broken-") + GetParam().name, fuzzScript(scratch.path, "--seconds 10"),
-             {"--add", testProgram("qb_fuzz")},
-             {"VMLAB_MODULE=" + (scratch.path / "built/qb_ioctl.ko").string()});
+    const VmRun run = fuzz(std::string("broken-") + GetParam().name, "--seconds 10",
+                           {"VMLAB_MODULE=" + (scratch.path / "built/qb_ioctl.ko").string()});
     EXPECT_FALSE(run.boot.exited(0)) << shown(run);
     for (const char *words : GetParam().report) {
         EXPECT_NE(shown(run).find(words), std::string::npos) << words << " not in\n" << shown(run);

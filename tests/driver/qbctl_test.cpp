@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -20,34 +19,19 @@ namespace
 const std::string fileText = "hello world";
 
 // A scratch file holding "hello world", removed afterwards.
-class ScratchFile
-{
-  public:
+struct ScratchFile {
+    static inline int made = 0;
+    const std::string path =
+        std::filesystem::temp_directory_path() /
+        ("qbctl_test_" + std::to_string(::getpid()) + "_" + std::to_string(made++));
     ScratchFile()
-        : path_(std::filesystem::temp_directory_path() /
-                ("qbctl_test_" + std::to_string(::getpid()) + "_" + std::to_string(counter_++)))
     {
-        std::ofstream(path_, std::ios::binary) << fileText;
+        std::ofstream(path, std::ios::binary) << fileText;
     }
     ~ScratchFile()
     {
-        std::filesystem::remove(path_);
+        std::filesystem::remove(path);
     }
-    std::string path() const
-    {
-        return path_.string();
-    }
-    std::string contents() const
-    {
-        std::ifstream in(path_, std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
-
-  private:
-    static inline int counter_ = 0;
-    std::filesystem::path path_;
 };
 
 // The file descriptor qbctl reported for its open, so that the expected lines can name it.
@@ -95,13 +79,13 @@ TEST_P(QbctlOnAFile, PrintsEachCallAndItsResult)
 {
     const FileCase &c = GetParam();
     ScratchFile file;
-    std::vector<std::string> args{file.path()};
+    std::vector<std::string> args{file.path};
     args.insert(args.end(), c.steps.begin(), c.steps.end());
     const RunResult run = harness::run(bin("qbctl"), args);
-    EXPECT_EQ(run.out, expand(c.out, openedFd(run.out), file.path())) << visible(run.out);
+    EXPECT_EQ(run.out, expand(c.out, openedFd(run.out), file.path)) << visible(run.out);
     EXPECT_TRUE(run.exited(c.status)) << run.status << " " << run.err;
     EXPECT_EQ(run.err, "");
-    EXPECT_EQ(file.contents(), c.fileAfter);
+    EXPECT_EQ(process::readFile(file.path), c.fileAfter);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -213,6 +197,11 @@ TEST_P(QbctlRefuses, BadStepsBeforeAnyCall)
     const std::string usage = "usage: qbctl NODE STEP...\n";
     EXPECT_EQ(run.err.substr(0, GetParam().complaint.size() + usage.size()),
               GetParam().complaint + usage);
+    // The commands' numbers, as the header defines them.
+    EXPECT_NE(run.err.find("\n  ioctl CMD   send CMD: up (0x4101), down (0x4102) or any number "
+                           "(0x4103, 16643)\n"),
+              std::string::npos)
+        << run.err;
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -7,11 +7,11 @@
 #pragma once
 
 #include "kernel_log.h"
+#include "run_process.h"
 
 #include <cstddef>
 #include <deque>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -29,17 +29,11 @@ inline constexpr std::size_t reportLinesShown = 15;
 namespace scenario_log
 {
 
-inline std::vector<std::string> splitLines(const std::string &text)
+// The text's lines, without the serial line's carriage returns.
+inline std::vector<std::string> splitLines(std::string text)
 {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
-        lines.push_back(line);
-    }
-    return lines;
+    std::erase(text, '\r');
+    return harness::lines(text);
 }
 
 // A line the kernel wrote: "[  seconds.micros] text". The text, or "" for any other line.

@@ -85,13 +85,21 @@ class DebugKernelBuilt : public ::testing::Environment
 inline const auto *const debugKernelBuilt =
     ::testing::AddGlobalTestEnvironment(new DebugKernelBuilt);
 
+// How the front door is run here: on this build, as it is (nothing built first).
+inline RunOptions labsOptions()
+{
+    RunOptions options;
+    options.env = {"LABS_NO_BUILD=1", std::string("LABS_BUILD_DIR=") + LABS_BIN_DIR + "/.."};
+    options.timeout = std::chrono::seconds(240);
+    options.checkSanitizers = false;
+    return options;
+}
+
 // One boot of the VM running FILE, with the given files and environment.
 inline VmRun boot(const std::string &run, const std::string &file,
                   std::vector<std::string> arguments, std::vector<std::string> env = {})
 {
-    RunOptions options;
-    options.timeout = std::chrono::seconds(240);
-    options.checkSanitizers = false;
+    RunOptions options = labsOptions();
     options.env = std::move(env);
     const std::string logs = logsDir(run);
     arguments.insert(arguments.end(), {"--run", file, "--build", std::string(LABS_BIN_DIR) + "/..",
@@ -118,16 +126,6 @@ inline std::string fromFirstLoad(const std::string &kernelLog)
 {
     const std::size_t firstLoad = kernelLog.find("QB Module is up... ");
     return firstLoad == std::string::npos ? kernelLog : kernelLog.substr(firstLoad);
-}
-
-// How the front door is run here: on this build, as it is (nothing built first).
-inline RunOptions labsOptions()
-{
-    RunOptions options;
-    options.env = {"LABS_NO_BUILD=1", std::string("LABS_BUILD_DIR=") + LABS_BIN_DIR + "/.."};
-    options.timeout = std::chrono::seconds(240);
-    options.checkSanitizers = false;
-    return options;
 }
 
 // An executable shell script with the given body; its path.

@@ -88,29 +88,26 @@ TEST_P(KernelChoiceRefused, InOneLine)
     const RunResult image = harness::run(source("vmlab/fetch-kernel"));
     ASSERT_TRUE(image.exited(0)) << image.err;
     const std::string kernel = image.out.substr(0, image.out.find('\n'));
-    // A headers folder with what the checks read: its release and configuration.
+    // The scratch folder made a headers folder with what the checks read: its release and
+    // configuration.
     const auto headers = [&](const std::string &release, const std::string &config) {
         std::filesystem::create_directories(scratch.path / "include/generated");
         std::ofstream(scratch.path / "Makefile") << "";
         std::ofstream(scratch.path / ".config") << config;
         std::ofstream(scratch.path / "include/generated/utsrelease.h")
             << "#define UTS_RELEASE \"" << release << "\"\n";
-        return scratch.path.string();
     };
     const RunResult kernelVersion = harness::run(source("vmlab/kernel-version"));
     const std::string cloud = kernelVersion.out.substr(0, kernelVersion.out.find('\n'));
-    std::vector<std::string> arguments = {"vm"};
+    std::vector<std::string> arguments = {"vm", "--kernel", kernel, "--kdir",
+                                          scratch.path.string()};
     const std::string which = GetParam().first;
     if (which == "notAnImage") {
-        arguments.insert(arguments.end(), {"--kernel", source("README.md")});
-    } else if (which == "notATree") {
-        arguments.insert(arguments.end(), {"--kernel", kernel, "--kdir", scratch.path.string()});
+        arguments = {"vm", "--kernel", source("README.md")};
     } else if (which == "anotherRelease") {
-        arguments.insert(arguments.end(), {"--kernel", kernel, "--kdir",
-                                           headers("5.15.0-91-generic", "CONFIG_MODVERSIONS=y\n")});
-    } else {
-        arguments.insert(arguments.end(),
-                         {"--kernel", kernel, "--kdir", headers(cloud, "CONFIG_MODULES=y\n")});
+        headers("5.15.0-91-generic", "CONFIG_MODVERSIONS=y\n");
+    } else if (which == "noModuleVersioning") {
+        headers(cloud, "CONFIG_MODULES=y\n");
     }
     RunOptions options = labsOptions();
     options.input = "uname -r\n";

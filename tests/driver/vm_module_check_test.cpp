@@ -5,41 +5,39 @@
 #include "vm_boot.h"
 
 #include <map>
-#include <memory>
 
 namespace harness
 {
 namespace
 {
 
+// Texts of the module and what replaces each.
+using Faults = std::vector<std::pair<std::string, std::string>>;
+
 // tools/check/module-check on a copy of the module in a folder of its own, each text of
 // faults replaced, on the kernel under test: what it wrote into OUTDIR and how it ended.
 struct ModuleCheck {
     Scratch scratch;
+    std::string kernel = onDebugKernel() ? "debug" : "default";
     RunResult run;
-    std::string kernel; // "default" or "debug"
+
+    explicit ModuleCheck(const Faults &faults)
+    {
+        const std::filesystem::path module = scratch.path / "module";
+        copyOfTheModule(module, faults);
+        RunOptions options = labsOptions();
+        options.timeout = std::chrono::seconds(900);
+        options.env.insert(options.env.end(),
+                           {"CHECK_KERNELS=" + kernel, "CHECK_FILTER=DriverVm.*:InTheVm/*"});
+        run = harness::run(source("tools/check/module-check"),
+                           {module.string(), (scratch.path / "out").string()}, options);
+    }
 
     std::string written(const std::string &suffix) const
     {
         return readFile((scratch.path / "out" / (kernel + suffix)).string());
     }
 };
-
-std::unique_ptr<ModuleCheck>
-checkCopy(const std::vector<std::pair<std::string, std::string>> &faults)
-{
-    auto check = std::make_unique<ModuleCheck>();
-    check->kernel = onDebugKernel() ? "debug" : "default";
-    const std::filesystem::path module = check->scratch.path / "module";
-    copyOfTheModule(module, faults);
-    RunOptions options = labsOptions();
-    options.timeout = std::chrono::seconds(900);
-    options.env = {"CHECK_KERNELS=" + check->kernel, "CHECK_FILTER=DriverVm.*:InTheVm/*",
-                   std::string("LABS_BUILD_DIR=") + LABS_BIN_DIR + "/.."};
-    check->run = harness::run(source("tools/check/module-check"),
-                              {module.string(), (check->scratch.path / "out").string()}, options);
-    return check;
-}
 
 // The scenarios of InTheVm whose cases failed or did not run, as the JSON report tells (read
 // as ./labs check reads it), each with its failure messages.
@@ -67,27 +65,27 @@ TEST(ModuleCheck, GlobalsWithoutDeclarationsAreNotedAndAnOopsFailsOnlyItsScenari
     }
     // As a student may well write it: the globals with no declaration before them (sparse asks
     // whether they should be static), and a NULL pointer written through by one command.
-    const auto check = checkCopy({{"extern int result;\nextern char data[QB_DATA_SIZE];\n"
-                                   "extern const struct file_operations qb_fops;\n",
-                                   ""},
-                                  {"printk(\"speed down\\n\");",
-                                   "printk(\"speed down\\n\");\n\t\t*(volatile int *)0 = 1;"}});
-    ASSERT_TRUE(check->run.exited(0)) << check->run.out << check->run.err;
-    EXPECT_EQ(check->run.err, "");
-    EXPECT_FALSE(std::filesystem::exists(check->scratch.path / "out/default.build-failed"))
-        << check->written(".build-failed");
-    const std::vector<std::string> notes = lines(check->written(".notes"));
-    EXPECT_EQ(notes.size(), 3u) << check->written(".notes"); // result, data and qb_fops
+    const ModuleCheck check({{"extern int result;\nextern char data[QB_DATA_SIZE];\n"
+                              "extern const struct file_operations qb_fops;\n",
+                              ""},
+                             {"printk(\"speed down\\n\");",
+                              "printk(\"speed down\\n\");\n\t\t*(volatile int *)0 = 1;"}});
+    ASSERT_TRUE(check.run.exited(0)) << check.run.out << check.run.err;
+    EXPECT_EQ(check.run.err, "");
+    EXPECT_FALSE(std::filesystem::exists(check.scratch.path / "out/default.build-failed"))
+        << check.written(".build-failed");
+    const std::vector<std::string> notes = lines(check.written(".notes"));
+    EXPECT_EQ(notes.size(), 3u) << check.written(".notes"); // result, data and qb_fops
     bool resultNoted = false;
     for (const std::string &note : notes) {
         EXPECT_TRUE(note.starts_with("qb_ioctl.c:")) << note;
         resultNoted = resultNoted || note.ends_with(": warning: symbol 'result' was not declared. "
                                                     "Should it be static?");
     }
-    EXPECT_TRUE(resultNoted) << check->written(".notes");
+    EXPECT_TRUE(resultNoted) << check.written(".notes");
 
     // Only the scenario of that command fails, with the oops; those after it ran and passed.
-    const std::string json = check->written(".json");
+    const std::string json = check.written(".json");
     const std::map<std::string, std::string> failed = failedScenarios(json);
     ASSERT_EQ(failed.size(), 1u) << json;
     EXPECT_EQ(failed.begin()->first, "Commands/QbIoctl.LogsAndReturnsAsDecided/speedDown");
@@ -105,11 +103,11 @@ TEST(ModuleCheck, UnboundedPrintOfTheStackCopyFailsTheElevenByteWritesWithKasan)
     }
     // Eleven bytes without a zero, logged with %s: printk reads past the stack copy. Debian's
     // kernel passes every case; KASAN reports the read, and the kernel panics on the report.
-    const auto check = checkCopy(
-        {{"printk(\"data >>> %.11s\\n\", snapshot);", "printk(\"data >>> %s\\n\", snapshot);"}});
-    ASSERT_TRUE(check->run.exited(0)) << check->run.out << check->run.err;
-    EXPECT_EQ(check->written(".notes"), "");
-    const std::string json = check->written(".json");
+    const ModuleCheck check(Faults{
+        {"printk(\"data >>> %.11s\\n\", snapshot);", "printk(\"data >>> %s\\n\", snapshot);"}});
+    ASSERT_TRUE(check.run.exited(0)) << check.run.out << check.run.err;
+    EXPECT_EQ(check.written(".notes"), "");
+    const std::string json = check.written(".json");
     const std::map<std::string, std::string> failed = failedScenarios(json);
     std::vector<std::string> names;
     for (const auto &[name, entry] : failed) {

@@ -46,16 +46,14 @@ bench_timed() {
         'BEGIN { printf "%-34s %6.1f s   target <= %g s: %s\n", l, n / 1e9, t, (n <= t * 1e9) ? "met" : "NOT met" }'
 }
 
-# The pipe reader and dd, each reading 512 MiB from a FIFO in 1023-byte reads.
-bench_fifo_ours() {
-    (cd "$BENCH_DIR" && { head -c 512M /dev/zero > myfifo & "$BIN/ex04-2" > /dev/null; wait; })
+# bench_fifo READER...: READER reading 512 MiB from ./myfifo; the pipe reader and dd read
+# 1023 bytes at a time.
+bench_fifo() {
+    (cd "$BENCH_DIR" && { head -c 512M /dev/zero > myfifo & "$@" > /dev/null; wait; })
 }
-bench_fifo_dd() {
-    (cd "$BENCH_DIR" && { head -c 512M /dev/zero > myfifo & dd if=myfifo of=/dev/null bs=1023 status=none; wait; })
-}
-bench_fifo_cat() {
-    (cd "$BENCH_DIR" && { head -c 512M /dev/zero > myfifo & cat myfifo > /dev/null; wait; })
-}
+bench_fifo_ours() { bench_fifo "$BIN/ex04-2"; }
+bench_fifo_dd() { bench_fifo dd if=myfifo bs=1023 status=none; }
+bench_fifo_cat() { bench_fifo cat myfifo; }
 
 # The VM scenario: one boot of the lab's VM running every kernel-module scenario, to power-off.
 bench_vm_scenario() {

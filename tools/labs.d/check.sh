@@ -25,7 +25,6 @@ cmd_check() {
     while [[ $# -gt 0 ]]; do
         if [[ $1 == --series ]]; then
             vm_series check "${@:2}" || return 2
-            export VMLAB_SERIES=$2
             shift 2
         else
             args+=("$1")

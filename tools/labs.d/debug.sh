@@ -44,7 +44,7 @@ cmd_debug() {
 # EMULATOR command, with gdb taking the target's C library from SYSROOT and the line to
 # stop at from SOURCE.
 debug_session() {
-    local sysroot=$1 program=$2 source_file=$3 line scratch qemu waited=0 global
+    local sysroot=$1 program=$2 source_file=$3 line scratch qemu waited=0
     shift 3
     local -a emulator=("$@")
     line=$(debug_assign_line "$source_file") || exit 1
@@ -60,10 +60,6 @@ debug_session() {
         sleep 0.1
         waited=$((waited + 1))
     done
-    local -a globals=(-ex 'echo \n--- the globals ---\n')
-    for global in gv1 gv2 gv3; do
-        globals+=(-ex "printf \"$global = %d\\n\", $global")
-    done
     local -a session=(
         -ex "set sysroot $sysroot"
         -ex 'set pagination off'
@@ -72,7 +68,10 @@ debug_session() {
         -ex 'continue'
         -ex 'echo \n--- in main, before any local is set ---\n'
         -ex 'info locals'
-        "${globals[@]}"
+        -ex 'echo \n--- the globals ---\n'
+        -ex 'printf "gv1 = %d\n", gv1'
+        -ex 'printf "gv2 = %d\n", gv2'
+        -ex 'printf "gv3 = %d\n", gv3'
         -ex "break ${source_file##*/}:$line"
         -ex 'continue'
         -ex 'echo \n--- lv1 and lv2 are set, lv3 is not assigned yet ---\n'

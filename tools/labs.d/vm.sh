@@ -15,13 +15,17 @@ HELP+="
                (or VMLAB_SERIES=S in the environment) choose the series there"
 
 # vm_series COMMAND [SERIES]: checks the value of COMMAND's --series option (a kernel series
-# the lab offers) and fetches that series when it is missing; says what is wrong otherwise.
+# the lab offers), fetches that series when it is missing and has the VM boot it for what the
+# command runs (VMLAB_SERIES, in place of any kernel the environment names); says what is
+# wrong otherwise.
 vm_series() {
     [[ $# -ge 2 ]] || {
         echo "labs $1: --series needs one of: $("$ROOT/vmlab/fetch-series" --list | paste -sd' ')" >&2
         return 2
     }
     "$ROOT/vmlab/fetch-series" "$2" >/dev/null || return 2
+    export VMLAB_SERIES=$2
+    unset VMLAB_KERNEL VMLAB_KDIR VMLAB_DEBUG_KERNEL
 }
 
 cmd_vm() {
@@ -39,12 +43,8 @@ cmd_vm() {
                     "$("$ROOT/vmlab/fetch-series" --list | paste -sd' ')"
                 return 0
                 ;;
-            --series)
-                vm_series vm "${@:2}" || return 2
-                kernel+=("$1" "$2")
-                shift 2
-                ;;
-            --kernel | --kdir)
+            --series | --kernel | --kdir)
+                [[ $1 != --series ]] || vm_series vm "${@:2}" || return 2
                 [[ $# -ge 2 ]] || { echo "labs vm: $1 needs a value" >&2; return 2; }
                 kernel+=("$1" "$2")
                 shift 2
@@ -68,10 +68,9 @@ cmd_vm() {
     build
     echo "labs vm: standard input is not a terminal: its lines run as a script in the VM;" \
         "the transcript follows once the VM is off." >&2
-    local status=0 vm_folder
+    local vm_folder
     scratch_dir vm_folder
     cat >"$vm_folder/lines"
     "$ROOT/vmlab/boot" --run "$ROOT/vmlab/guest/script" --add "$vm_folder/lines" \
-        --build "$BUILD_DIR" "${kernel[@]}" || status=$?
-    return "$status"
+        --build "$BUILD_DIR" "${kernel[@]}"
 }
