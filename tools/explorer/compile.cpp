@@ -10,13 +10,12 @@
 #include <nlohmann/json.hpp>
 #include <zlib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <set>
 #include <tuple>
-#include <sstream>
 
 namespace explorer
 {
@@ -27,15 +26,11 @@ struct Toolchain {
     std::string target, cCompiler, cxxCompiler, flags;
 };
 
-const std::vector<Toolchain> &toolchains()
-{
-    static const std::vector<Toolchain> all = {
-        {"x86-64", LABS_X86_64_CC, LABS_X86_64_CXX, LABS_X86_64_FLAGS},
-        {"arm", LABS_ARM_CC, LABS_ARM_CXX, LABS_ARM_FLAGS},
-        {"i386", LABS_I386_CC, LABS_I386_CXX, LABS_I386_FLAGS},
-    };
-    return all;
-}
+const Toolchain toolchains[] = {
+    {"x86-64", LABS_X86_64_CC, LABS_X86_64_CXX, LABS_X86_64_FLAGS},
+    {"arm", LABS_ARM_CC, LABS_ARM_CXX, LABS_ARM_FLAGS},
+    {"i386", LABS_I386_CC, LABS_I386_CXX, LABS_I386_FLAGS},
+};
 
 // Runs args with standard output and error into logPath; returns the exit status.
 int runLogged(const std::vector<std::string> &args, const std::string &logPath)
@@ -181,13 +176,8 @@ void compileAndRead(const std::string &sourcePath, const std::string &target, Le
                     const std::string &folder, const std::vector<std::string> &includeDirs,
                     Timing &timing)
 {
-    const Toolchain *toolchain = nullptr;
-    for (const Toolchain &t : toolchains()) {
-        if (t.target == target) {
-            toolchain = &t;
-        }
-    }
-    if (toolchain == nullptr) {
+    const Toolchain *toolchain = std::ranges::find(toolchains, target, &Toolchain::target);
+    if (toolchain == std::end(toolchains)) {
         throw std::runtime_error("unknown target '" + target + "' (x86-64, arm or i386)");
     }
     const std::string stem = target + level.name;

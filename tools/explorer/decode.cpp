@@ -5,6 +5,7 @@
 
 #include <capstone/capstone.h>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -13,12 +14,44 @@
 
 namespace explorer
 {
+
+// What differs between the targets besides their instructions: how Capstone decodes them,
+// the registers a call may change (the callee need not keep them) and the DWARF numbers
+// of the named register families (on x86-64 and ARM, "rN" is N).
+struct Decoder::Isa {
+    std::string target;
+    cs_arch arch;
+    cs_mode mode;
+    std::vector<std::string> callerSaved;
+    std::map<std::string, int> dwarf;
+};
+
 namespace
 {
 
-bool isArm(const std::string &target)
+const Decoder::Isa isas[] = {
+    {"x86-64",
+     CS_ARCH_X86,
+     CS_MODE_64,
+     {"a", "c", "d", "si", "di", "r8", "r9", "r10", "r11"},
+     {{"a", 0}, {"d", 1}, {"c", 2}, {"b", 3}, {"si", 4}, {"di", 5}, {"bp", 6}, {"sp", 7}}},
+    {"i386",
+     CS_ARCH_X86,
+     CS_MODE_32,
+     {"a", "c", "d"},
+     {{"a", 0}, {"c", 1}, {"d", 2}, {"b", 3}, {"sp", 4}, {"bp", 5}, {"si", 6}, {"di", 7}}},
+    {"arm",
+     CS_ARCH_ARM,
+     CS_MODE_ARM,
+     {"r0", "r1", "r2", "r3", "ip", "r12", "lr"},
+     {{"sb", 9}, {"sl", 10}, {"fp", 11}, {"ip", 12}, {"sp", 13}, {"lr", 14}, {"pc", 15}}},
+};
+
+// Whether a register family is a numbered one ("r9", "r12").
+bool numbered(const std::string &family)
 {
-    return target == "arm";
+    return family.size() >= 2 && family[0] == 'r' &&
+           std::isdigit(static_cast<unsigned char>(family[1]));
 }
 
 // "rax", "eax", "ax", "al" -> "a"; "r9d" -> "r9"; "esi" -> "si"; other names stay.
@@ -46,7 +79,7 @@ std::string x86Family(const std::string &name)
     if (it != families.end()) {
         return it->second;
     }
-    if (name.size() >= 2 && name[0] == 'r' && std::isdigit(static_cast<unsigned char>(name[1]))) {
+    if (numbered(name)) {
         std::string family = name;
         while (!family.empty() && !std::isdigit(static_cast<unsigned char>(family.back()))) {
             family.pop_back();
@@ -56,13 +89,15 @@ std::string x86Family(const std::string &name)
     return name;
 }
 
-Work classify(const std::string &target, const std::string &name)
+// The work of an instruction by the name of its family, scalar or vector: x86 ("imul",
+// "pmulld", "vmulps", ...) or ARM ("mul", "vmul", ...; no condition or type suffixes).
+Work workOf(bool arm, const std::string &name)
 {
     struct Family {
         Work work;
         std::regex pattern;
     };
-    static const std::vector<Family> x86 = {
+    static const std::vector<Family> x86Families = {
         {Work::divide, std::regex("(i?div|div[sp][sd]|fi?divr?p?)")},
         {Work::multiply,
          std::regex("(i?mul|mulx|mul[sp][sd]|fi?mulp?|pmul.*|pmadd.*|fn?m(add|sub).*)")},
@@ -70,7 +105,7 @@ Work classify(const std::string &target, const std::string &name)
          std::regex("(sh[lr]|sa[lr]|ro[lr]|rc[lr]|sh[lr]d|sh[lr]x|sarx|rorx|ps(ll|rl|ra).*)")},
         {Work::mask, std::regex("(and|andn|pand|pandn|andn?p[sd])")},
     };
-    static const std::vector<Family> arm = {
+    static const std::vector<Family> armFamilies = {
         {Work::divide, std::regex("(sdiv|udiv|vdiv)")},
         {Work::multiply,
          std::regex("(mul|mla|mls|[su]mull|[su]mlal|umaal|smul.*|smla.*|smls.*|smm(ul|la|ls).*|"
@@ -78,43 +113,33 @@ Work classify(const std::string &target, const std::string &name)
         {Work::shift, std::regex("(lsl|lsr|asr|ror|rrx|vq?r?sh[lr].*|vr?sra|vsli|vsri)")},
         {Work::mask, std::regex("(and|bic|vand|vbic)")},
     };
-    // The families of x86 vector instructions keep their names under the AVX "v" prefix.
-    std::string base = name;
-    if (!isArm(target) && base.size() > 2 && base[0] == 'v') {
-        base.erase(0, 1);
-    }
-    for (const Family &family : isArm(target) ? arm : x86) {
-        if (std::regex_match(base, family.pattern)) {
-            return family.work;
-        }
-    }
-    return Work::other;
-}
-
-// The work of an instruction by the name of its family, scalar or vector: x86 ("imul",
-// "pmulld", "vmulps", ...) or ARM ("mul", "vmul", ...; no condition or type suffixes).
-Work workOf(const std::string &target, const std::string &mnemonic)
-{
     // Every object repeats a few hundred names: remember each answer.
     static std::mutex lock;
-    static std::map<std::string, Work> known;
-    const std::string key = target + " " + mnemonic;
+    static std::map<std::pair<bool, std::string>, Work> known;
     std::lock_guard<std::mutex> guard(lock);
-    auto it = known.find(key);
-    if (it == known.end()) {
-        it = known.emplace(key, classify(target, mnemonic)).first;
+    const auto [it, added] = known.try_emplace({arm, name}, Work::other);
+    if (added) {
+        // The families of x86 vector instructions keep their names under the AVX "v" prefix.
+        const std::string base = !arm && name.size() > 2 && name[0] == 'v' ? name.substr(1) : name;
+        for (const Family &family : arm ? armFamilies : x86Families) {
+            if (std::regex_match(base, family.pattern)) {
+                it->second = family.work;
+                break;
+            }
+        }
     }
     return it->second;
 }
 
 } // namespace
 
-Decoder::Decoder(const std::string &target) : target_(target)
+Decoder::Decoder(const std::string &target) : isa_(nullptr)
 {
-    const cs_arch arch = isArm(target) ? CS_ARCH_ARM : CS_ARCH_X86;
-    const cs_mode mode = isArm(target) ? CS_MODE_ARM : target == "i386" ? CS_MODE_32 : CS_MODE_64;
+    for (const Isa &isa : isas) {
+        isa_ = isa.target == target ? &isa : isa_;
+    }
     csh handle = 0;
-    if (cs_open(arch, mode, &handle) != CS_ERR_OK) {
+    if (isa_ == nullptr || cs_open(isa_->arch, isa_->mode, &handle) != CS_ERR_OK) {
         throw std::runtime_error("the disassembler cannot handle " + target);
     }
     cs_option(handle, CS_OPT_DETAIL, CS_OPT_ON);
@@ -129,39 +154,16 @@ Decoder::~Decoder()
 
 const std::vector<std::string> &Decoder::callerSaved() const
 {
-    static const std::vector<std::string> x8664 = {"a",  "c",  "d",   "si", "di",
-                                                   "r8", "r9", "r10", "r11"};
-    static const std::vector<std::string> i386 = {"a", "c", "d"};
-    static const std::vector<std::string> arm = {"r0", "r1", "r2", "r3", "ip", "r12", "lr"};
-    return isArm(target_) ? arm : target_ == "i386" ? i386 : x8664;
+    return isa_->callerSaved;
 }
 
 int Decoder::dwarfNumber(const std::string &family) const
 {
-    static const std::map<std::string, int> x8664 = {{"a", 0},  {"d", 1},  {"c", 2},  {"b", 3},
-                                                     {"si", 4}, {"di", 5}, {"bp", 6}, {"sp", 7}};
-    static const std::map<std::string, int> i386 = {{"a", 0},  {"c", 1},  {"d", 2},  {"b", 3},
-                                                    {"sp", 4}, {"bp", 5}, {"si", 6}, {"di", 7}};
-    static const std::map<std::string, int> arm = {{"sb", 9},  {"sl", 10}, {"fp", 11}, {"ip", 12},
-                                                   {"sp", 13}, {"lr", 14}, {"pc", 15}};
-    if (isArm(target_)) {
-        if (family.size() >= 2 && family[0] == 'r' &&
-            std::isdigit(static_cast<unsigned char>(family[1]))) {
-            return std::stoi(family.substr(1));
-        }
-        auto it = arm.find(family);
-        return it == arm.end() ? -1 : it->second;
-    }
-    const auto &table = target_ == "i386" ? i386 : x8664;
-    auto it = table.find(family);
-    if (it != table.end()) {
+    auto it = isa_->dwarf.find(family);
+    if (it != isa_->dwarf.end()) {
         return it->second;
     }
-    if (target_ == "x86-64" && family.size() >= 2 && family[0] == 'r' &&
-        std::isdigit(static_cast<unsigned char>(family[1]))) {
-        return std::stoi(family.substr(1));
-    }
-    return -1;
+    return numbered(family) ? std::stoi(family.substr(1)) : -1;
 }
 
 namespace
@@ -252,14 +254,8 @@ void decodeArm(csh handle, const cs_insn &insn, const std::string &name, Decoded
     const cs_arm &arm = insn.detail->arm;
     out.conditional = arm.cc != ARM_CC_AL && arm.cc != ARM_CC_INVALID;
     const bool immediate = arm.op_count == 1 && arm.operands[0].type == ARM_OP_IMM;
-    const bool writesPc = [&] {
-        for (const std::string &reg : out.written) {
-            if (reg == "pc") {
-                return true;
-            }
-        }
-        return false;
-    }();
+    const bool writesPc =
+        std::find(out.written.begin(), out.written.end(), "pc") != out.written.end();
     if (arm.op_count > 0 && arm.operands[0].type == ARM_OP_REG) {
         out.destination = regName(handle, arm.operands[0].reg, true);
     }
@@ -269,8 +265,6 @@ void decodeArm(csh handle, const cs_insn &insn, const std::string &name, Decoded
             immediate ? (out.conditional ? Flow::conditionalJump : Flow::jump) : Flow::indirectJump;
         break;
     case ARM_INS_BL:
-        out.flow = immediate ? Flow::call : Flow::indirectCall;
-        break;
     case ARM_INS_BLX:
         out.flow = immediate ? Flow::call : Flow::indirectCall;
         break;
@@ -353,7 +347,7 @@ std::vector<Decoded> Decoder::decode(const std::uint8_t *bytes, std::uint64_t si
 {
     std::vector<Decoded> result;
     const csh handle = handle_;
-    const bool arm = isArm(target_);
+    const bool arm = isa_->arch == CS_ARCH_ARM;
     cs_insn *insns = nullptr;
     const std::size_t count = cs_disasm(handle, bytes + from, to - from, from, 0, &insns);
     for (std::size_t i = 0; i < count; ++i) {
@@ -365,7 +359,7 @@ std::vector<Decoded> Decoder::decode(const std::uint8_t *bytes, std::uint64_t si
         out.operands = insn.op_str;
         const char *baseName = cs_insn_name(handle, insn.id);
         const std::string name = baseName != nullptr ? baseName : insn.mnemonic;
-        out.work = workOf(target_, name);
+        out.work = workOf(arm, name);
         cs_regs read, written;
         std::uint8_t readCount = 0, writtenCount = 0;
         if (cs_regs_access(handle, &insn, read, &readCount, written, &writtenCount) == CS_ERR_OK) {

@@ -62,8 +62,11 @@ class Decoder
     // The DWARF register number of a register family, or -1.
     int dwarfNumber(const std::string &family) const;
 
+    // What the decoder knows of its target's registers (decode.cpp).
+    struct Isa;
+
   private:
-    std::string target_;
+    const Isa *isa_;
     std::size_t handle_ = 0;
 };
 

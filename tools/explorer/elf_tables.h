@@ -34,6 +34,7 @@ struct Relocation {
 struct Place {
     std::size_t section = 0;
     std::int64_t offset = 0;
+    bool operator==(const Place &) const = default;
 };
 
 class ElfTables

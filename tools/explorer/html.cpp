@@ -175,13 +175,9 @@ const char *const script = R"(
 })();
 )";
 
-void attribute(std::string &out, const char *name, const std::string &value)
+void attribute(std::string &out, const std::string &name, const std::string &value)
 {
-    out += ' ';
-    out += name;
-    out += "=\"";
-    out += escapeHtml(value);
-    out += '"';
+    out += " " + name + "=\"" + escapeHtml(value) + "\"";
 }
 
 // data-line, data-level and data-target of an instruction or remark.
@@ -209,9 +205,9 @@ std::string styles(std::size_t targets)
         const std::string code = ".code-t" + std::to_string(t);
         out += shown + " .src" + code + " { background: hsl(var(--h) 80% 91%); }\n";
         out += shown + " .src" + code + ".selected { background: hsl(var(--h) 80% 80%); }\n";
-        out += shown + " .remark.t" + std::to_string(t) + " { display: block; }\n";
-        out += shown + " .facts.t" + std::to_string(t) + " { display: block; }\n";
-        out += shown + " .summary.t" + std::to_string(t) + " { display: block; }\n";
+        for (const char *shownWith : {" .remark.t", " .facts.t", " .summary.t"}) {
+            out += shown + shownWith + std::to_string(t) + " { display: block; }\n";
+        }
     }
     return out;
 }

@@ -96,7 +96,6 @@ std::optional<std::pair<int, std::int64_t>> Locals::cfa(Dwarf_Addr address) cons
     return std::nullopt;
 }
 
-// The named locals whose memory [reg + disp] falls in, at address.
 std::vector<std::string> Locals::at(Dwarf_Addr address, int reg, std::int64_t disp)
 {
     std::vector<std::string> names;

@@ -40,17 +40,11 @@ std::vector<std::vector<std::size_t>> successors(const std::vector<Instruction> 
         if (fallsThrough(insn) && i + 1 < code.size()) {
             next[i].push_back(i + 1);
         }
-        if (insn.flow == Flow::jump || insn.flow == Flow::conditionalJump) {
-            auto target = index.find(insn.jumpTarget);
+        const bool direct = insn.flow == Flow::jump || insn.flow == Flow::conditionalJump;
+        for (std::uint64_t offset : direct ? std::vector{insn.jumpTarget} : insn.tableTargets) {
+            auto target = index.find(offset);
             if (target != index.end()) {
                 next[i].push_back(target->second);
-            }
-        } else if (insn.flow == Flow::indirectJump) {
-            for (std::uint64_t offset : insn.tableTargets) {
-                auto target = index.find(offset);
-                if (target != index.end()) {
-                    next[i].push_back(target->second);
-                }
             }
         }
     }

@@ -154,25 +154,15 @@ class ObjectReader
     int fd_ = -1;
     Dwarf_CFI *cfi_ = nullptr;
 
-    // The bytes of a function's section, or nullptr; size is set to the section's size.
-    const std::uint8_t *sectionBytes(std::size_t section, std::uint64_t &size) const
-    {
-        Elf_Data *data = elf_getdata(elf_getscn(raw_, section), nullptr);
-        if (data == nullptr || data->d_buf == nullptr) {
-            return nullptr;
-        }
-        size = data->d_size;
-        return static_cast<const std::uint8_t *>(data->d_buf);
-    }
-
     std::vector<Decoded> decode(const ElfTables &tables, const Decoder &decoder, const Symbol &s)
     {
-        std::uint64_t size = 0;
-        const std::uint8_t *bytes = sectionBytes(s.section, size);
+        Elf_Data *data = elf_getdata(elf_getscn(raw_, s.section), nullptr);
         std::vector<Decoded> decoded;
-        if (bytes == nullptr || s.value + s.size > size) {
+        if (data == nullptr || data->d_buf == nullptr || s.value + s.size > data->d_size) {
             return decoded;
         }
+        const auto *bytes = static_cast<const std::uint8_t *>(data->d_buf);
+        const std::uint64_t size = data->d_size;
         // ARM code keeps literal pools between its instructions: decode the runs of code.
         const std::uint64_t end = s.value + s.size;
         for (std::uint64_t at = s.value; at < end;) {

@@ -9,11 +9,9 @@
 
 #include "loops.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <optional>
-#include <set>
 
 namespace explorer
 {
@@ -79,6 +77,7 @@ struct Known {
     Place place;
     bool needsPc = false;
     bool got = false; // the place of a GOT entry's variable, which "ldr rD, [pc, rN]" loads
+    bool operator==(const Known &) const = default;
 };
 
 class Resolver
@@ -142,10 +141,7 @@ class Resolver
         bool changed = false;
         for (auto it = into.begin(); it != into.end();) {
             auto other = state.find(it->first);
-            if (other == state.end() || other->second.place.section != it->second.place.section ||
-                other->second.place.offset != it->second.place.offset ||
-                other->second.needsPc != it->second.needsPc ||
-                other->second.got != it->second.got) {
+            if (other == state.end() || !(other->second == it->second)) {
                 it = into.erase(it);
                 changed = true;
             } else {
@@ -158,6 +154,12 @@ class Resolver
     std::uint64_t end() const
     {
         return function_.value + function_.size;
+    }
+
+    // The relocations on the bytes of an instruction.
+    std::vector<const Relocation *> relocationsOn(const Decoded &d) const
+    {
+        return tables_.relocationsIn(function_.section, d.address, d.address + d.size);
     }
 
     // Where each indirect jump may go: the addresses the data holds that fall inside this
@@ -208,8 +210,7 @@ class Resolver
         }
         std::optional<Place> target;
         std::string external;
-        for (const Relocation *r :
-             tables_.relocationsIn(function_.section, d.address, d.address + d.size)) {
+        for (const Relocation *r : relocationsOn(d)) {
             Place place;
             if (tables_.placeOf(*r, correction(machine_, *r, d.address + d.size), place)) {
                 target = place;
@@ -253,17 +254,12 @@ class Resolver
         return out;
     }
 
-    const Symbol *variableAt(const Place &place) const
-    {
-        return tables_.objectAt(place);
-    }
-
     void useAt(const Place &place, bool reads, bool writes, Instruction &out,
                const std::string &named = "") const
     {
         if (!named.empty()) {
             addUse(out.variables, named, reads, writes);
-        } else if (const Symbol *object = variableAt(place)) {
+        } else if (const Symbol *object = tables_.objectAt(place)) {
             addUse(out.variables, object->name, reads, writes);
         }
     }
@@ -274,8 +270,7 @@ class Resolver
     {
         std::optional<std::pair<std::string, Known>> learned;
         std::vector<bool> relocated(d.memory.size(), false);
-        for (const Relocation *r :
-             tables_.relocationsIn(function_.section, d.address, d.address + d.size)) {
+        for (const Relocation *r : relocationsOn(d)) {
             Place place;
             if (instructionTarget(tables_, *r, d.address + d.size, place)) {
                 addresses_.push_back(place);
@@ -286,8 +281,7 @@ class Resolver
         // Relocations on the instruction's own bytes (x86): a memory operand's displacement
         // or an immediate.
         if (machine_ != EM_ARM && !transfer) {
-            for (const Relocation *r :
-                 tables_.relocationsIn(function_.section, d.address, d.address + d.size)) {
+            for (const Relocation *r : relocationsOn(d)) {
                 const int at = int(r->offset - d.address);
                 const bool got = gotLoad(machine_, r->type);
                 Place place;
@@ -372,7 +366,7 @@ class Resolver
         // x86: an address in this section the assembler worked out itself (lea of a local
         // function, PC-relative with no relocation left).
         if (machine_ != EM_ARM && d.takesAddress && !d.memory.empty() && d.memory[0].base == "ip" &&
-            tables_.relocationsIn(function_.section, d.address, d.address + d.size).empty()) {
+            relocationsOn(d).empty()) {
             addresses_.push_back(
                 {function_.section, std::int64_t(d.address + d.size) + d.memory[0].displacement});
         }
