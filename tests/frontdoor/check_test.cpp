@@ -468,7 +468,8 @@ TEST_F(Check, HostileBuildsAreContainedAndJudgedLikeAnyOther)
             names.insert(entry.path().filename().string());
         }
         return names;
-    }();
+    };
+    const std::set<std::string> buildBefore = buildFiles();
     const fs::path csv = scratch / "class.csv";
     const RunResult result =
         check({"--class", (scratch / "class").string(), "--csv", csv.string(), "--timeout", "3"});
@@ -479,11 +480,7 @@ TEST_F(Check, HostileBuildsAreContainedAndJudgedLikeAnyOther)
     EXPECT_NE(table.find("\nmallory,"), std::string::npos) << table;
     EXPECT_EQ(table.find("mallory,3/3"), std::string::npos) << table;
     // Nothing left behind in the build, in the real /tmp, or running.
-    std::set<std::string> after;
-    for (const auto &entry : fs::directory_iterator(fs::path(bin("c_src_108")).parent_path())) {
-        after.insert(entry.path().filename().string());
-    }
-    EXPECT_EQ(after, buildFiles);
+    EXPECT_EQ(buildFiles(), buildBefore);
     EXPECT_EQ(leftInTmp(), leftBefore);
     // c_src_87's 150 children sleep a minute: none may be left.
     const RunResult children = run("pgrep", {"-f", "build/c_src_87"});

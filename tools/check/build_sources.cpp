@@ -2,22 +2,24 @@
 // and a finished build's machine read from its ELF header.
 #include "checker.h"
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 
 namespace check
 {
 using process::words;
 
+namespace
+{
+
+// The machine an ELF file is built for, by its header ("" for anything else).
 std::string machineOf(const fs::path &path)
 {
     std::ifstream in(path, std::ios::binary);
     unsigned char header[20] = {};
-    if (!in.read(reinterpret_cast<char *>(header), sizeof header) || std::memcmp(header,
-                                                                                 "\x7f"
-                                                                                 "ELF",
-                                                                                 4) != 0) {
+    if (!in.read(reinterpret_cast<char *>(header), sizeof header) ||
+        std::memcmp(header, "\177ELF", 4) != 0) {
         return "";
     }
     const int machine =
@@ -34,11 +36,27 @@ std::string machineOf(const fs::path &path)
     }
 }
 
-std::string wantedMachine(const std::string &kind)
+// Rejects a finished build unless it is an ELF file for the deliverable's machine (shown is
+// its path as the user gave it).
+void requireMachine(const fs::path &path, const std::string &shown, const Deliverable &deliverable)
 {
-    return kind == "arm" ? "ARM" : kind == "i386" ? "i386" : "x86-64";
+    const std::string machine = machineOf(path);
+    const std::string wanted = deliverable.kind == "arm"    ? "ARM"
+                               : deliverable.kind == "i386" ? "i386"
+                                                            : "x86-64";
+    if (machine.empty()) {
+        throw Rejected{shown + " is not an ELF program or library", ""};
+    }
+    if (machine != wanted) {
+        throw Rejected{
+            shown + " is built for " + machine + ", " + deliverable.name + " needs " + wanted, ""};
+    }
 }
 
+// Builds sources the way the collection builds the deliverable: each file by its own
+// extension (C17 or C++20), the target's compiler and instruction-set flags, debug
+// information, no optimisation; a record library as ours are (no start-up code, its API
+// exported). A build error rejects the build with the compiler's messages.
 fs::path compile(const Context &context, const Deliverable &deliverable,
                  const std::vector<std::string> &sources)
 {
@@ -78,11 +96,11 @@ fs::path compile(const Context &context, const Deliverable &deliverable,
         argv.push_back(isC ? "-std=c17" : "-std=c++20");
         argv.insert(argv.end(), flags.begin(), flags.end());
         argv.insert(argv.end(), includes.begin(), includes.end());
-        argv.insert(argv.end(), {"-c", source, "-o", object.string()});
+        argv.insert(argv.end(), {"-c", fs::absolute(source).string(), "-o", object.string()});
         const fs::path messages = folder / "compile.log";
-        const int status = runToEnd(argv, {}, messages, 180);
+        const process::Ending ending = runToEnd(argv, {}, messages, 180);
         std::ofstream(log, std::ios::app) << readFile(messages);
-        if (!succeeded(status)) {
+        if (ending.status() != 0) {
             throw Rejected{"the build failed", readFile(log)};
         }
         objects.push_back(object.string());
@@ -97,10 +115,34 @@ fs::path compile(const Context &context, const Deliverable &deliverable,
     argv.insert(argv.end(), {"-o", output.string()});
     argv.insert(argv.end(), libraries.begin(), libraries.end());
     const fs::path messages = folder / "link.log";
-    if (!succeeded(runToEnd(argv, {}, messages, 180))) {
+    if (runToEnd(argv, {}, messages, 180).status() != 0) {
         throw Rejected{"the build failed", readFile(log) + readFile(messages)};
     }
     return output;
+}
+
+} // namespace
+
+fs::path buildUnderCheck(const Context &context, const Deliverable &deliverable,
+                         const std::vector<std::string> &paths)
+{
+    const bool sources = std::all_of(paths.begin(), paths.end(), [](const std::string &p) {
+        return p.ends_with(".c") || p.ends_with(".cpp");
+    });
+    if (paths.size() > 1 && !sources) {
+        throw UsageError{"too many arguments: one build, or its .c and .cpp sources"};
+    }
+    fs::path build = fs::absolute(paths[0]);
+    if (sources) {
+        build = compile(context, deliverable, paths);
+    } else {
+        requireMachine(build, paths[0], deliverable);
+    }
+    const fs::path copy = makeFolder(context.scratch / "build") / deliverable.file;
+    fs::copy_file(build, copy, fs::copy_options::overwrite_existing);
+    fs::permissions(copy, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                              fs::perms::others_read | fs::perms::others_exec);
+    return copy;
 }
 
 } // namespace check

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iomanip>
 #include <iostream>
 #include <set>
 #include <sstream>
@@ -33,58 +34,27 @@ Checked checkOne(Context &context, const std::string &name, const std::vector<st
     if (deliverable == nullptr) {
         throw UsageError{"no checks for '" + name + "' (see ./labs list)"};
     }
-    Checked checked{name, paths.empty() ? "" : paths[0], {}, {}, ""};
+    Checked checked{name, {}, {}, ""};
     for (const std::string &path : paths) {
         if (!fs::exists(path)) {
             throw UsageError{path + ": no such file"};
         }
     }
     const std::vector<Case> cases = selectedCases(context, *deliverable);
+    std::vector<std::string> notes;
     try {
-        if (deliverable->kind == "ko") {
-            if (paths.size() != 1) {
-                throw UsageError{"name the module's .ko file or its folder"};
-            }
-            std::vector<std::string> notes;
-            checked.outcomes =
-                checkModule(context, *deliverable, fs::absolute(paths[0]), cases, notes);
-            checked.tally = report(out, checked.outcomes, context.options.strict);
-            for (const std::string &note : notes) {
-                out << "  build note: " << note << '\n';
-            }
-            return checked;
-        }
-        const bool sources = std::all_of(paths.begin(), paths.end(), [](const std::string &p) {
-            return p.ends_with(".c") || p.ends_with(".cpp");
-        });
-        if (paths.size() > 1 && !sources) {
-            throw UsageError{"too many arguments: one build, or its .c and .cpp sources"};
-        }
-        fs::path build = fs::absolute(paths[0]);
-        if (sources) {
-            std::vector<std::string> absolute;
-            for (const std::string &p : paths) {
-                absolute.push_back(fs::absolute(p).string());
-            }
-            build = compile(context, *deliverable, absolute);
+        if (deliverable->kind != "ko") {
+            const fs::path build = buildUnderCheck(context, *deliverable, paths);
+            checked.outcomes = runCases(context, *deliverable, build, cases);
+        } else if (paths.size() == 1) {
+            checked.outcomes = checkModule(context, fs::absolute(paths[0]), cases, notes);
         } else {
-            const std::string machine = machineOf(build);
-            if (machine.empty()) {
-                throw Rejected{paths[0] + " is not an ELF program or library", ""};
-            }
-            if (machine != wantedMachine(deliverable->kind)) {
-                throw Rejected{paths[0] + " is built for " + machine + ", " + name + " needs " +
-                                   wantedMachine(deliverable->kind),
-                               ""};
-            }
+            throw UsageError{"name the module's .ko file or its folder"};
         }
-        // The build under check is a copy in a folder of its own that the sandbox shows.
-        const fs::path copy = makeFolder(context.scratch / "build") / deliverable->file;
-        fs::copy_file(build, copy, fs::copy_options::overwrite_existing);
-        fs::permissions(copy, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                  fs::perms::others_read | fs::perms::others_exec);
-        checked.outcomes = runCases(context, *deliverable, copy, cases);
         checked.tally = report(out, checked.outcomes, context.options.strict);
+        for (const std::string &note : notes) {
+            out << "  build note: " << note << '\n';
+        }
     } catch (const Rejected &rejected) {
         if (rejected.detail.empty() && !inFolder) {
             throw UsageError{rejected.what}; // a file that is not such a build at all
@@ -154,24 +124,16 @@ std::vector<Checked> checkFolder(Context &context, const fs::path &dir, std::ost
             all.push_back(checkOne(context, name, paths, out, true));
         } catch (const UsageError &error) {
             out << "labs check: " << error.what << "\n0 passed, 1 failed\n";
-            all.push_back({name, paths[0], {}, {0, 1, 0}, error.what});
+            all.push_back({name, {}, {0, 1, 0}, error.what});
         }
         out.flush();
     }
     return all;
 }
 
-std::string cell(const Checked &checked)
-{
-    std::string text = std::to_string(checked.tally.passed) + "/" +
-                       std::to_string(checked.tally.passed + checked.tally.failed);
-    if (checked.tally.notes > 0) {
-        text += " (" + std::to_string(checked.tally.notes) + ")";
-    }
-    return text;
-}
-
-int checkClass(Context &context, const fs::path &classDir)
+// Every student's folder of a class checked: a table on the terminal with a column per
+// deliverable, and the same in a CSV file when one is named.
+void checkClass(Context &context, const fs::path &classDir)
 {
     std::vector<fs::path> students;
     for (const auto &entry : fs::directory_iterator(classDir)) {
@@ -180,14 +142,14 @@ int checkClass(Context &context, const fs::path &classDir)
         }
     }
     std::sort(students.begin(), students.end());
-    std::vector<std::map<std::string, Checked>> rows;
+    std::vector<std::map<std::string, Tally>> rows;
     std::set<std::string> seen;
     for (const fs::path &student : students) {
         std::ostringstream ignored;
-        std::map<std::string, Checked> row;
-        for (Checked &checked : checkFolder(context, student, ignored)) {
+        std::map<std::string, Tally> row;
+        for (const Checked &checked : checkFolder(context, student, ignored)) {
             seen.insert(checked.name);
-            row[checked.name] = std::move(checked);
+            row[checked.name] = checked.tally;
         }
         rows.push_back(std::move(row));
         std::cerr << "checked " << student.filename().string() << '\n';
@@ -201,33 +163,33 @@ int checkClass(Context &context, const fs::path &classDir)
     if (columns.empty()) {
         throw UsageError{"no deliverable found in the folders of " + classDir.string()};
     }
-    // The terminal's table: a column per deliverable, passed/total of the graded cases and
-    // the notes in parentheses.
+    // The terminal's table: passed/total of the graded cases and the notes in parentheses;
+    // the CSV file has the notes in a column of their own.
     std::vector<std::vector<std::string>> table = {{"student"}};
-    table[0].insert(table[0].end(), columns.begin(), columns.end());
-    std::ostringstream csv;
-    csv << "student";
+    std::string csv = "student";
     for (const std::string &column : columns) {
-        csv << ',' << column << ',' << column << " notes";
+        table[0].push_back(column);
+        csv += "," + column + "," + column + " notes";
     }
-    csv << '\n';
+    csv += '\n';
     for (std::size_t s = 0; s < students.size(); ++s) {
-        std::vector<std::string> line = {students[s].filename().string()};
-        csv << students[s].filename().string();
+        table.push_back({students[s].filename().string()});
+        csv += table.back()[0];
         for (const std::string &column : columns) {
             const auto at = rows[s].find(column);
             if (at == rows[s].end()) {
-                line.emplace_back("-");
-                csv << ",-,-";
-            } else {
-                line.push_back(cell(at->second));
-                csv << ',' << at->second.tally.passed << '/'
-                    << at->second.tally.passed + at->second.tally.failed << ','
-                    << at->second.tally.notes;
+                table.back().emplace_back("-");
+                csv += ",-,-";
+                continue;
             }
+            const Tally &tally = at->second;
+            const std::string score =
+                std::to_string(tally.passed) + "/" + std::to_string(tally.passed + tally.failed);
+            const std::string notes = std::to_string(tally.notes);
+            table.back().push_back(tally.notes > 0 ? score + " (" + notes + ")" : score);
+            csv += "," + score + "," + notes;
         }
-        csv << '\n';
-        table.push_back(line);
+        csv += '\n';
     }
     std::vector<std::size_t> widths(table[0].size(), 0);
     for (const auto &line : table) {
@@ -236,22 +198,17 @@ int checkClass(Context &context, const fs::path &classDir)
         }
     }
     for (const auto &line : table) {
-        std::string text;
-        for (std::size_t i = 0; i < line.size(); ++i) {
-            text += line[i];
-            if (i + 1 < line.size()) {
-                text += std::string(widths[i] - line[i].size() + 2, ' ');
-            }
+        for (std::size_t i = 0; i + 1 < line.size(); ++i) {
+            std::cout << std::left << std::setw(static_cast<int>(widths[i] + 2)) << line[i];
         }
-        std::cout << text << '\n';
+        std::cout << line.back() << '\n';
     }
     std::cout << "passed/total of the cases the description states; (N): notes, cases where "
                  "the collection\nmends the description or the choice is left to the student, "
                  "not counted\n";
     if (!context.options.csv.empty()) {
-        std::ofstream(context.options.csv) << csv.str();
+        std::ofstream(context.options.csv) << csv;
     }
-    return 0;
 }
 
 Options parse(int argc, char **argv)
@@ -298,16 +255,16 @@ Options parse(int argc, char **argv)
         }
     }
     const int modes = !options.dir.empty() + !options.classDir.empty() + !options.name.empty();
-    if (modes != 1 || (!options.name.empty() && options.paths.empty())) {
-        throw UsageError{modes == 0 || (!options.name.empty() && options.paths.empty())
-                             ? "name a deliverable and a build of it"
-                             : "one of NAME PATH, --dir or --class"};
+    if (modes == 0 || (!options.name.empty() && options.paths.empty())) {
+        throw UsageError{"name a deliverable and a build of it"};
     }
-    if (!options.dir.empty() && !fs::is_directory(options.dir)) {
-        throw UsageError{options.dir + ": no such folder"};
+    if (modes > 1) {
+        throw UsageError{"one of NAME PATH, --dir or --class"};
     }
-    if (!options.classDir.empty() && !fs::is_directory(options.classDir)) {
-        throw UsageError{options.classDir + ": no such folder"};
+    for (const std::string &folder : {options.dir, options.classDir}) {
+        if (!folder.empty() && !fs::is_directory(folder)) {
+            throw UsageError{folder + ": no such folder"};
+        }
     }
     return options;
 }
@@ -359,34 +316,37 @@ int main(int argc, char **argv)
     }
     int status = 0;
     try {
+        const Options &options = context.options;
         std::vector<Checked> all;
-        if (!context.options.classDir.empty()) {
-            status = checkClass(context, context.options.classDir);
-        } else if (!context.options.dir.empty()) {
-            all = checkFolder(context, context.options.dir, std::cout);
-            Tally total;
-            for (const Checked &checked : all) {
-                total.passed += checked.tally.passed;
-                total.failed += checked.tally.failed;
-                total.notes += checked.tally.notes;
-            }
+        if (!options.classDir.empty()) {
+            checkClass(context, options.classDir);
+        } else if (!options.dir.empty()) {
+            all = checkFolder(context, options.dir, std::cout);
+        } else {
+            all.push_back(checkOne(context, options.name, options.paths, std::cout));
+        }
+        Tally total;
+        for (const Checked &checked : all) {
+            total.passed += checked.tally.passed;
+            total.failed += checked.tally.failed;
+            total.notes += checked.tally.notes;
+        }
+        if (!options.dir.empty()) {
             std::cout << "=== all: " << total.passed << " passed, " << total.failed << " failed";
             if (total.notes > 0) {
                 std::cout << ", " << total.notes << " notes";
             }
             std::cout << '\n';
-            status = all.empty() ? 2 : total.failed > 0 || total.passed == 0 ? 1 : 0;
             if (all.empty()) {
-                std::cerr << "labs check: no deliverable found in " << context.options.dir << '\n';
+                std::cerr << "labs check: no deliverable found in " << options.dir << '\n';
+                status = 2;
             }
-        } else {
-            all.push_back(
-                checkOne(context, context.options.name, context.options.paths, std::cout));
-            const Tally &tally = all.back().tally;
-            status = tally.failed > 0 || tally.passed == 0 ? 1 : 0;
         }
-        if (!context.options.junit.empty()) {
-            writeJunit(context.options.junit, all, context.options.strict);
+        if (!all.empty()) {
+            status = total.failed > 0 || total.passed == 0 ? 1 : 0;
+        }
+        if (!options.junit.empty()) {
+            writeJunit(options.junit, all, options.strict);
         }
     } catch (const UsageError &error) {
         std::cerr << "labs check: " << error.what << '\n';

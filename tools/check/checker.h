@@ -50,29 +50,21 @@ struct Context {
 // One deliverable's check: what was checked, its outcomes and tally.
 struct Checked {
     std::string name;
-    std::string path;
     std::vector<Outcome> outcomes;
     Tally tally;
     std::string rejected; // why the build could not be checked ("" when it was)
 };
 
-// Runs argv to its end with its output (and errors) in the file output, within seconds;
-// returns its wait status (-1 when it was stopped at its time limit).
-int runToEnd(const std::vector<std::string> &argv, const std::vector<std::string> &env,
-             const fs::path &output, int seconds);
-bool succeeded(int wstatus);
+// Runs argv to its end with its output (and errors) in the file output, within seconds, and
+// kills whatever it left behind; an ending with status 127 when it cannot be started.
+process::Ending runToEnd(const std::vector<std::string> &argv, const std::vector<std::string> &env,
+                         const fs::path &output, int seconds);
 
-// The machine an ELF file is built for, by its header ("" for anything else), and the one a
-// deliverable of kind needs.
-std::string machineOf(const fs::path &path);
-std::string wantedMachine(const std::string &kind);
-
-// Builds sources the way the collection builds the deliverable: each file by its own
-// extension (C17 or C++20), the target's compiler and instruction-set flags, debug
-// information, no optimisation; a record library as ours are (no start-up code, its API
-// exported). A build error rejects the build with the compiler's messages.
-fs::path compile(const Context &context, const Deliverable &deliverable,
-                 const std::vector<std::string> &sources);
+// The build under check, made from the paths given (a build, or its .c and .cpp sources):
+// a copy in a folder of its own that the sandbox shows. A file that is no build for the
+// deliverable's machine, or sources that do not build, are rejected.
+fs::path buildUnderCheck(const Context &context, const Deliverable &deliverable,
+                         const std::vector<std::string> &paths);
 
 // A folder the code under check may write in.
 fs::path makeFolder(const fs::path &path);
@@ -87,8 +79,8 @@ std::vector<Outcome> runCases(Context &context, const Deliverable &deliverable,
 
 // The kernel module: built and tried in the lab's VM by tools/check/module-check, on
 // Debian's kernel and (once built) the debugging kernel; each kernel's cases are its own.
-std::vector<Outcome> checkModule(Context &context, const Deliverable &deliverable,
-                                 const fs::path &module, const std::vector<Case> &cases,
+std::vector<Outcome> checkModule(Context &context, const fs::path &module,
+                                 const std::vector<Case> &cases,
                                  std::vector<std::string> &buildNotes);
 
 // The JUnit XML report of every deliverable checked.

@@ -1,7 +1,9 @@
 // Reads test programs' JSON reports and writes ./labs check's report; see results.h.
 #include "results.h"
 
+#include <algorithm>
 #include <nlohmann/json.hpp>
+#include <sstream>
 
 namespace check
 {
@@ -101,29 +103,21 @@ std::string capped(const std::string &text, std::size_t maxLines, std::size_t ma
     std::string result;
     std::size_t lines = 0, start = 0;
     while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) {
-            end = text.size();
-        }
-        if (lines == maxLines) {
-            std::size_t more = 0;
-            for (std::size_t i = start; i < text.size(); ++i) {
-                more += text[i] == '\n';
-            }
-            result += "... (" + std::to_string(more + (text.back() != '\n')) + " more lines, " +
+        if (lines++ == maxLines) {
+            const auto more =
+                std::count(text.begin() + static_cast<long>(start), text.end(), '\n') +
+                (text.back() != '\n');
+            result += "... (" + std::to_string(more) + " more lines, " +
                       std::to_string(text.size() - start) + " bytes)\n";
             break;
         }
-        const std::size_t length = end - start;
+        const std::size_t length = std::min(text.find('\n', start), text.size()) - start;
+        result.append(text, start, std::min(length, maxWidth));
         if (length > maxWidth) {
-            result.append(text, start, maxWidth);
-            result += "... (" + std::to_string(length - maxWidth) + " more bytes on this line)\n";
-        } else {
-            result.append(text, start, length);
-            result += '\n';
+            result += "... (" + std::to_string(length - maxWidth) + " more bytes on this line)";
         }
-        ++lines;
-        start = end + 1;
+        result += '\n';
+        start += length + 1;
     }
     return result;
 }
@@ -133,14 +127,9 @@ namespace
 
 void indented(std::ostream &out, const std::string &text)
 {
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const std::size_t end = text.find('\n', start);
-        out << "    " << text.substr(start, end - start) << '\n';
-        if (end == std::string::npos) {
-            break;
-        }
-        start = end + 1;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        out << "    " << line << '\n';
     }
 }
 
@@ -149,13 +138,8 @@ void indented(std::ostream &out, const std::string &text)
 std::string withoutLocations(const std::string &detail)
 {
     std::string result;
-    std::size_t start = 0;
-    while (start < detail.size()) {
-        std::size_t end = detail.find('\n', start);
-        if (end == std::string::npos) {
-            end = detail.size();
-        }
-        const std::string line = detail.substr(start, end - start);
+    std::istringstream lines(detail);
+    for (std::string line; std::getline(lines, line);) {
         const std::size_t colon = line.rfind(':');
         const bool location =
             line.starts_with("/") && colon != std::string::npos && colon + 1 < line.size() &&
@@ -164,7 +148,6 @@ std::string withoutLocations(const std::string &detail)
         if (!location && line != "Failed") {
             result += line + '\n';
         }
-        start = end + 1;
     }
     return result;
 }

@@ -10,7 +10,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <fstream>
 #include <optional>
 #include <sstream>
 #include <sys/wait.h>
@@ -21,111 +20,199 @@ namespace check
 namespace
 {
 
-Outcome outcomeOf(const Case &c)
+// Starts command with no input and its output (and errors) in the file output, in a group
+// of its own that is killed at its time limit. Nothing when it cannot be started: why is
+// said in its output, as a shell would say it.
+std::optional<process::Process> start(process::Command command, const fs::path &output, int seconds)
 {
-    Outcome outcome;
-    outcome.what = c;
-    return outcome;
-}
-
-// A process of the checker's own: output to a file, a time limit, its own process group.
-struct Started {
-    std::optional<process::Process> process; // none when it could not be started
-    int statusRead = -1;
-};
-
-Started spawn(const std::vector<std::string> &argv, const std::vector<std::string> &env,
-              const fs::path &output, int seconds, bool withStatus = false)
-{
-    process::Command command;
-    command.argv = argv;
-    command.env = env;
-    // The sandbox outlives a stop sent to the group, so its runner can report.
-    command.holdStopSignals = withStatus;
-    process::Pipe status;
-    if (withStatus) {
-        status = process::makePipe();
-        command.fds.emplace_back(3, status.write);
-    }
     int in = process::openFile("/dev/null", O_RDONLY);
     int out = process::openFile(output, O_WRONLY | O_CREAT | O_TRUNC);
     command.fds.insert(command.fds.begin(), {{0, in}, {1, out}, {2, out}});
-    Started started;
+    std::optional<process::Process> started;
     try {
-        started.process.emplace(command, std::chrono::seconds(seconds));
+        started.emplace(command, std::chrono::seconds(seconds));
     } catch (const std::runtime_error &error) {
-        // Said in its output, as a shell would say it.
-        (void)!write(out, error.what(), std::strlen(error.what()));
-        (void)!write(out, "\n", 1);
+        const std::string line = error.what() + std::string("\n");
+        (void)!write(out, line.data(), line.size());
     }
-    for (int *fd : {&in, &out, &status.write}) {
-        process::closeFd(*fd);
-    }
-    started.statusRead = status.read;
+    process::closeFd(in);
+    process::closeFd(out);
     return started;
 }
 
-// A started process's wait status once it has ended (-1 when it was killed at its time
-// limit, 127 as an exit status when it could not be started), killing whatever it left
-// behind in its group; nothing while it runs.
-std::optional<int> ended(Started &started)
+// An outcome for each case, none of them run yet.
+std::vector<Outcome> outcomesOf(const std::vector<Case> &cases)
 {
-    if (!started.process) {
-        return W_EXITCODE(127, 0);
+    std::vector<Outcome> outcomes(cases.size());
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        outcomes[i].what = cases[i];
     }
-    const std::optional<process::Ending> ending = started.process->ended();
-    if (!ending) {
-        return std::nullopt;
-    }
-    started.process->stop(SIGKILL);
-    return ending->timedOut ? -1 : ending->wstatus;
+    return outcomes;
 }
 
-std::string endingOf(int wstatus)
+// A started process's ending once it has ended (127 as an exit status when it could not be
+// started), killing whatever it left behind in its group; nothing while it runs.
+std::optional<process::Ending> ended(std::optional<process::Process> &started)
 {
-    if (wstatus == -1) {
+    if (!started) {
+        return process::Ending{W_EXITCODE(127, 0), false};
+    }
+    const std::optional<process::Ending> ending = started->ended();
+    if (ending) {
+        started->stop(SIGKILL);
+    }
+    return ending;
+}
+
+// How a test program ended, in words: in the sandbox, as the sandbox's runner saw it.
+std::string endingOf(process::Ending ending, const sandbox::Ending &inside)
+{
+    if (inside.exited != -1) {
+        ending = {inside.exited == 1 ? W_EXITCODE(inside.value, 0) : W_EXITCODE(0, inside.value),
+                  false};
+    }
+    if (ending.timedOut) {
         return "was stopped at its time limit";
     }
-    if (WIFSIGNALED(wstatus)) {
-        const char *name = sigabbrev_np(WTERMSIG(wstatus));
+    if (ending.signal() != 0) {
+        const char *name = sigabbrev_np(ending.signal());
         return std::string("was killed by SIG") + (name != nullptr ? name : "?");
     }
-    return "exited with status " + std::to_string(WEXITSTATUS(wstatus));
+    return "exited with status " + std::to_string(ending.status());
 }
 
 // The cases each test program has, as it lists them.
 const std::vector<std::string> &listedCases(Context &context, const std::string &program)
 {
-    const auto known = context.listed.find(program);
-    if (known != context.listed.end()) {
+    if (const auto known = context.listed.find(program); known != context.listed.end()) {
         return known->second;
     }
-    std::vector<std::string> names;
+    std::vector<std::string> &names = context.listed[program];
     const fs::path path = context.build / "tests" / program;
     const fs::path output = context.scratch / ("list-" + program + ".txt");
-    if (fs::exists(path) &&
-        succeeded(runToEnd({path.string(), "--gtest_list_tests"}, {"LABS_CENSUS"}, output, 60))) {
+    const std::vector<std::string> argv = {path.string(), "--gtest_list_tests"};
+    if (fs::exists(path) && runToEnd(argv, {"LABS_CENSUS"}, output, 60).status() == 0) {
         names = listedNames(readFile(output));
     }
-    return context.listed[program] = names;
+    return names;
+}
+
+// A test program's run on some of the cases, in a folder of its own.
+struct Unit {
+    std::string program;
+    std::vector<Outcome *> cases;
+};
+
+struct Run {
+    Unit unit;
+    fs::path folder;
+    std::optional<process::Process> process; // none when it could not be started
+    int status = -1; // in the sandbox: where its runner tells how the program ended
+};
+
+Run startRun(Context &context, const Deliverable &deliverable, const fs::path &build, Unit unit)
+{
+    // A folder of its own for every run, never one an earlier run wrote in.
+    Run run{std::move(unit), context.scratch / ("run" + std::to_string(++context.folders)), {}, -1};
+    const fs::path work = makeFolder(run.folder / "work");
+    const fs::path tmp = makeFolder(run.folder / "tmp");
+    std::string filter;
+    for (const Outcome *outcome : run.unit.cases) {
+        filter += (filter.empty() ? "" : ":") + outcome->what.name;
+    }
+    process::Command command;
+    command.argv = {(context.build / "tests" / run.unit.program).string(),
+                    "--gtest_filter=" + filter,
+                    "--gtest_output=json:" + (work / "report.json").string()};
+    command.env = {
+        "LABS_CHECK=" + deliverable.kind + ":" + deliverable.file + "=" + build.string(),
+        "LABS_CHECK_TIMEOUT=" + std::to_string(context.options.timeout),
+        "LABS_CHECK_FOLDER=" + work.string(),
+        "LABS_CHECK_SHARED=" + tmp.string(),
+        "TEST_TMPDIR=" + tmp.string() + "/",
+        "TMPDIR=" + tmp.string(),
+        "LABS_CENSUS",
+        "GTEST_COLOR=no",
+    };
+    const fs::path runner = context.build / "tools/labs-sandbox-run";
+    process::Pipe status;
+    if (deliverable.kind == "lib") {
+        // The library is loaded into the test programs themselves: they run in the
+        // sandbox whole, and find the library before ours.
+        const char *path = std::getenv("LD_LIBRARY_PATH");
+        command.env.push_back("LD_LIBRARY_PATH=" + build.parent_path().string() +
+                              (path != nullptr && *path != '\0' ? std::string(":") + path : ""));
+        command.env.emplace_back("LABS_CHECK_SANDBOX");
+        sandbox::Sandbox box;
+        // The build, the library, and the one folder of sources a test program
+        // reads as it runs (the sweep's corpus of hostile inputs).
+        box.readable = {context.build.string(), build.parent_path().string(),
+                        (context.root / "tests/sweep").string()};
+        box.writable = {work.string(), tmp.string()};
+        box.workingDir = work.string();
+        box.runner = runner.string();
+        box.statusFd = 3;
+        std::vector<std::string> argv = sandbox::command(box);
+        argv.insert(argv.end(), command.argv.begin(), command.argv.end());
+        command.argv = argv;
+        // The sandbox outlives a stop sent to the group, so that its runner can report.
+        command.holdStopSignals = true;
+        status = process::makePipe();
+        command.fds = {{3, status.write}};
+    } else {
+        command.env.push_back("LABS_CHECK_SANDBOX=" + runner.string());
+    }
+    const int limit = 60 + static_cast<int>(run.unit.cases.size()) * (context.options.timeout + 5);
+    run.process = start(command, run.folder / "output.log", limit);
+    process::closeFd(status.write);
+    run.status = status.read;
+    return run;
+}
+
+// The verdicts of an ended run from its report. A test program that dies (a library
+// crashing inside it) takes the cases after the one that killed it along: each of those is
+// queued to run again on its own.
+void collect(Run &run, const process::Ending &ending, std::vector<Unit> &queue)
+{
+    std::map<std::string, Outcome *> byName;
+    for (Outcome *outcome : run.unit.cases) {
+        byName[outcome->what.name] = outcome;
+    }
+    readReport(readFile(run.folder / "work/report.json"), byName);
+    sandbox::Ending inside;
+    if (run.status >= 0) {
+        inside = sandbox::readEnding(run.status);
+        process::closeFd(run.status);
+    }
+    for (Outcome *outcome : run.unit.cases) {
+        if (outcome->ran) {
+            continue;
+        }
+        if (run.unit.cases.size() > 1) {
+            queue.push_back({run.unit.program, {outcome}});
+        } else {
+            outcome->detail =
+                "no result: the test program " + endingOf(ending, inside) +
+                " before it reported on this case; its last output:\n" +
+                capped(readFile(run.folder / "output.log").substr(0, 1u << 16), 12, 160);
+        }
+    }
 }
 
 } // namespace
 
-int runToEnd(const std::vector<std::string> &argv, const std::vector<std::string> &env,
-             const fs::path &output, int seconds)
+process::Ending runToEnd(const std::vector<std::string> &argv, const std::vector<std::string> &env,
+                         const fs::path &output, int seconds)
 {
-    Started started = spawn(argv, env, output, seconds);
-    std::optional<int> wstatus;
-    while (!(wstatus = ended(started))) {
+    process::Command command;
+    command.argv = argv;
+    command.env = env;
+    std::optional<process::Process> started = start(command, output, seconds);
+    std::optional<process::Ending> ending;
+    while (!(ending = ended(started))) {
         usleep(5000);
     }
-    return *wstatus;
-}
-
-bool succeeded(int wstatus)
-{
-    return wstatus != -1 && WIFEXITED(wstatus) && WEXITSTATUS(wstatus) == 0;
+    return *ending;
 }
 
 std::vector<Case> selectedCases(Context &context, const Deliverable &deliverable)
@@ -152,150 +239,43 @@ fs::path makeFolder(const fs::path &path)
 std::vector<Outcome> runCases(Context &context, const Deliverable &deliverable,
                               const fs::path &build, const std::vector<Case> &cases)
 {
-    const fs::path runner = context.build / "tools/labs-sandbox-run";
-    std::vector<Outcome> outcomes;
-    for (const Case &c : cases) {
-        outcomes.push_back(outcomeOf(c));
+    std::vector<Outcome> outcomes = outcomesOf(cases);
+    // A program's cases in shards of about eight, so that both cores are busy.
+    std::map<std::string, std::vector<Outcome *>> byProgram;
+    for (Outcome &outcome : outcomes) {
+        byProgram[outcome.what.program].push_back(&outcome);
     }
-    // Units of work: a program's cases, in shards so that both cores are busy.
-    struct Unit {
-        std::string program;
-        std::vector<std::size_t> cases;
-    };
-    std::vector<Unit> units;
-    const long cores = std::max(1L, sysconf(_SC_NPROCESSORS_ONLN));
-    std::map<std::string, std::vector<std::size_t>> byProgram;
-    for (std::size_t i = 0; i < cases.size(); ++i) {
-        byProgram[cases[i].program].push_back(i);
-    }
-    for (const auto &[program, indices] : byProgram) {
-        const std::size_t shards =
-            std::min<std::size_t>(indices.size(), std::max<std::size_t>(1, indices.size() / 8));
-        const std::size_t perShard = (indices.size() + shards - 1) / shards;
-        for (std::size_t start = 0; start < indices.size(); start += perShard) {
-            units.push_back(
-                {program, std::vector<std::size_t>(
-                              indices.begin() + static_cast<long>(start),
-                              indices.begin() +
-                                  static_cast<long>(std::min(start + perShard, indices.size())))});
+    std::vector<Unit> queue;
+    for (const auto &[program, all] : byProgram) {
+        const std::size_t shards = std::max<std::size_t>(1, all.size() / 8);
+        const std::size_t perShard = (all.size() + shards - 1) / shards;
+        for (std::size_t start = 0; start < all.size(); start += perShard) {
+            const auto first = all.begin() + static_cast<long>(start);
+            queue.push_back(
+                {program,
+                 {first, first + static_cast<long>(std::min(perShard, all.size() - start))}});
         }
     }
-
-    struct Running {
-        Started started;
-        std::size_t unit;
-        fs::path folder;
-    };
-    std::vector<Running> running;
-    std::size_t next = 0;
-    auto collect = [&](const Running &r, int wstatus) {
-        const fs::path report = r.folder / "work/report.json";
-        std::map<std::string, Outcome *> byName;
-        for (const std::size_t i : units[r.unit].cases) {
-            byName[outcomes[i].what.name] = &outcomes[i];
+    const std::size_t cores = std::max(1L, sysconf(_SC_NPROCESSORS_ONLN));
+    std::vector<Run> running;
+    for (std::size_t next = 0; next < queue.size() || !running.empty(); usleep(10000)) {
+        while (next < queue.size() && running.size() < cores) {
+            running.push_back(startRun(context, deliverable, build, queue[next++]));
         }
-        readReport(readFile(report), byName);
-        sandbox::Ending ending;
-        if (r.started.statusRead >= 0) {
-            ending = sandbox::readEnding(r.started.statusRead);
-            close(r.started.statusRead);
-        }
-        // A test program that dies (a library crashing inside it) takes the cases after
-        // the one that killed it along: each of those runs again on its own.
-        if (units[r.unit].cases.size() > 1) {
-            for (const std::size_t i : units[r.unit].cases) {
-                if (!outcomes[i].ran) {
-                    units.push_back({units[r.unit].program, {i}});
-                }
-            }
-            return;
-        }
-        for (const std::size_t i : units[r.unit].cases) {
-            if (!outcomes[i].ran) {
-                std::string how = endingOf(wstatus);
-                if (ending.exited == 0) {
-                    const char *name = sigabbrev_np(ending.value);
-                    how = std::string("was killed by SIG") + (name != nullptr ? name : "?");
-                } else if (ending.exited == 1) {
-                    how = "exited with status " + std::to_string(ending.value);
-                }
-                outcomes[i].detail =
-                    "no result: the test program " + how +
-                    " before it reported on this case; its last output:\n" +
-                    capped(readFile(r.folder / "output.log").substr(0, 1u << 16), 12, 160);
-            }
-        }
-    };
-    while (next < units.size() || !running.empty()) {
-        while (next < units.size() && running.size() < static_cast<std::size_t>(cores)) {
-            const Unit &unit = units[next];
-            // A folder of its own for every run, never one an earlier run wrote in.
-            const fs::path folder = context.scratch / ("run" + std::to_string(++context.folders));
-            const fs::path work = makeFolder(folder / "work");
-            const fs::path tmp = makeFolder(folder / "tmp");
-            std::string filter;
-            for (const std::size_t i : unit.cases) {
-                filter += (filter.empty() ? "" : ":") + outcomes[i].what.name;
-            }
-            const fs::path program = context.build / "tests" / unit.program;
-            std::vector<std::string> argv = {program.string(), "--gtest_filter=" + filter,
-                                             "--gtest_output=json:" +
-                                                 (work / "report.json").string()};
-            std::vector<std::string> env = {
-                "LABS_CHECK=" + deliverable.kind + ":" + deliverable.file + "=" + build.string(),
-                "LABS_CHECK_TIMEOUT=" + std::to_string(context.options.timeout),
-                "LABS_CHECK_FOLDER=" + work.string(),
-                "LABS_CHECK_SHARED=" + tmp.string(),
-                "TEST_TMPDIR=" + tmp.string() + "/",
-                "TMPDIR=" + tmp.string(),
-                "LABS_CENSUS",
-                "GTEST_COLOR=no",
-            };
-            bool sandboxed = false;
-            if (deliverable.kind == "lib") {
-                // The library is loaded into the test programs themselves: they run in the
-                // sandbox whole, and find the library before ours.
-                const char *path = std::getenv("LD_LIBRARY_PATH");
-                env.push_back("LD_LIBRARY_PATH=" + build.parent_path().string() +
-                              (path != nullptr && *path != '\0' ? std::string(":") + path : ""));
-                env.emplace_back("LABS_CHECK_SANDBOX");
-                sandbox::Sandbox box;
-                // The build, the library, and the one folder of sources a test program
-                // reads as it runs (the sweep's corpus of hostile inputs).
-                box.readable = {context.build.string(), build.parent_path().string(),
-                                (context.root / "tests/sweep").string()};
-                box.writable = {work.string(), tmp.string()};
-                box.workingDir = work.string();
-                box.runner = runner.string();
-                box.statusFd = 3;
-                std::vector<std::string> wrapped = sandbox::command(box);
-                wrapped.insert(wrapped.end(), argv.begin(), argv.end());
-                argv = wrapped;
-                sandboxed = true;
+        for (auto run = running.begin(); run != running.end();) {
+            if (const std::optional<process::Ending> ending = ended(run->process)) {
+                collect(*run, *ending, queue);
+                run = running.erase(run);
             } else {
-                env.push_back("LABS_CHECK_SANDBOX=" + runner.string());
-            }
-            const int limit =
-                60 + static_cast<int>(unit.cases.size()) * (context.options.timeout + 5);
-            running.push_back(
-                {spawn(argv, env, folder / "output.log", limit, sandboxed), next, folder});
-            ++next;
-        }
-        for (std::size_t i = 0; i < running.size();) {
-            if (const std::optional<int> wstatus = ended(running[i].started)) {
-                collect(running[i], *wstatus);
-                running.erase(running.begin() + static_cast<long>(i));
-            } else {
-                ++i;
+                ++run;
             }
         }
-        usleep(10000);
     }
     return outcomes;
 }
 
-std::vector<Outcome> checkModule(Context &context, const Deliverable &deliverable,
-                                 const fs::path &module, const std::vector<Case> &cases,
+std::vector<Outcome> checkModule(Context &context, const fs::path &module,
+                                 const std::vector<Case> &cases,
                                  std::vector<std::string> &buildNotes)
 {
     const fs::path out = context.scratch / "module";
@@ -306,69 +286,56 @@ std::vector<Outcome> checkModule(Context &context, const Deliverable &deliverabl
     }
     std::vector<std::string> env = {"CHECK_FILTER=" + filter,
                                     "LABS_BUILD_DIR=" + context.build.string(), "LABS_CENSUS"};
-    if (context.options.kernel == "default" || context.options.kernel == "debug") {
-        env.push_back("CHECK_KERNELS=" + context.options.kernel);
-    } else if (context.options.kernel == "both") {
-        env.emplace_back("CHECK_KERNELS=default debug");
+    const std::string &kernels = context.options.kernel;
+    if (kernels != "auto") {
+        env.push_back("CHECK_KERNELS=" + (kernels == "both" ? "default debug" : kernels));
     }
     const fs::path log = out / "module-check.log";
-    const int status = runToEnd(
+    const process::Ending ending = runToEnd(
         {(context.root / "tools/check/module-check").string(), module.string(), out.string()}, env,
         log, 3600);
-    if (status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 2) {
-        std::string line = readFile(log);
-        line = line.substr(0, line.find('\n'));
-        throw UsageError{line};
+    if (ending.status() == 2) {
+        const std::string text = readFile(log);
+        throw UsageError{text.substr(0, text.find('\n'))};
     }
-    if (!succeeded(status)) {
+    if (ending.status() != 0) {
         throw Rejected{"the module could not be tried", capped(readFile(log))};
     }
     std::vector<Outcome> outcomes;
-    for (const char *kernel : {"default", "debug"}) {
-        const std::string prefix = std::string(kernel) == "debug" ? "debugging kernel: " : "";
-        const fs::path notes = out / (std::string(kernel) + ".notes");
-        if (fs::exists(notes)) {
-            std::istringstream lines(readFile(notes));
-            for (std::string line; std::getline(lines, line);) {
-                if (!line.empty()) {
-                    buildNotes.push_back(prefix + line);
-                }
+    for (const std::string kernel : {"default", "debug"}) {
+        const std::string prefix = kernel == "debug" ? "debugging kernel: " : "";
+        std::istringstream notes(readFile(out / (kernel + ".notes")));
+        for (std::string line; std::getline(notes, line);) {
+            if (!line.empty()) {
+                buildNotes.push_back(prefix + line);
             }
         }
-        const fs::path failed = out / (std::string(kernel) + ".build-failed");
-        const fs::path report = out / (std::string(kernel) + ".json");
+        const fs::path failed = out / (kernel + ".build-failed");
+        const fs::path report = out / (kernel + ".json");
         if (!fs::exists(failed) && !fs::exists(report)) {
             continue;
         }
-        std::vector<Outcome> these;
-        for (const Case &c : cases) {
-            these.push_back(outcomeOf(c));
+        std::vector<Outcome> these = outcomesOf(cases);
+        std::map<std::string, Outcome *> byName;
+        for (Outcome &outcome : these) {
+            byName[outcome.what.name] = &outcome;
         }
-        if (fs::exists(failed)) {
-            for (Outcome &outcome : these) {
-                outcome.ran = true;
-                outcome.used = true;
-                outcome.detail = "the module did not build for this kernel:\n" + readFile(failed);
-            }
-        } else {
-            std::map<std::string, Outcome *> byName;
-            for (Outcome &outcome : these) {
-                byName[outcome.what.name] = &outcome;
-            }
+        const bool built = !fs::exists(failed);
+        if (built) {
             readReport(readFile(report), byName);
-            for (Outcome &outcome : these) {
-                outcome.used = true; // every case here boots the VM with the module
-                if (!outcome.ran) {
-                    outcome.detail = "no result: the VM's test program did not report on it\n";
-                }
-            }
         }
         for (Outcome &outcome : these) {
+            outcome.used = true; // every case here boots the VM with the module
+            if (!built) {
+                outcome.ran = true;
+                outcome.detail = "the module did not build for this kernel:\n" + readFile(failed);
+            } else if (!outcome.ran) {
+                outcome.detail = "no result: the VM's test program did not report on it\n";
+            }
             outcome.what.name = prefix + outcome.what.name;
             outcomes.push_back(std::move(outcome));
         }
     }
-    (void)deliverable;
     return outcomes;
 }
 

@@ -25,9 +25,6 @@ constexpr int stopSignals[] = {SIGINT, SIGTERM, SIGQUIT, SIGHUP};
     for (const int sig : stopSignals) {
         std::signal(sig, SIG_DFL);
     }
-    sigset_t none;
-    sigemptyset(&none);
-    sigprocmask(SIG_SETMASK, &none, nullptr);
     if (geteuid() == 0) {
         const uid_t nobody = 65534;
         if (setgroups(0, nullptr) != 0 || setresgid(nobody, nobody, nobody) != 0 ||

@@ -12,6 +12,9 @@ namespace check
 namespace
 {
 
+// The kinds' names, in the order of enum Kind.
+const char *const kindNames[] = {"specified", "mended", "choice", "build"};
+
 std::string trimmed(const std::string &text)
 {
     const std::size_t first = text.find_first_not_of(" \t");
@@ -35,27 +38,14 @@ std::vector<std::string> fields(const std::string &line)
 
 const Deliverable *Table::find(const std::string &name) const
 {
-    for (const Deliverable &deliverable : deliverables) {
-        if (deliverable.name == name) {
-            return &deliverable;
-        }
-    }
-    return nullptr;
+    const auto at = std::find_if(deliverables.begin(), deliverables.end(),
+                                 [&](const Deliverable &d) { return d.name == name; });
+    return at != deliverables.end() ? &*at : nullptr;
 }
 
 const char *kindName(Kind kind)
 {
-    switch (kind) {
-    case Kind::specified:
-        return "specified";
-    case Kind::mended:
-        return "mended";
-    case Kind::choice:
-        return "choice";
-    case Kind::build:
-        return "build";
-    }
-    return "?";
+    return kindNames[static_cast<int>(kind)];
 }
 
 Table readTable(const std::string &path)
@@ -90,12 +80,11 @@ Table readTable(const std::string &path)
             throw fault("'" + f[0] + "' is not declared above");
         }
         Row row{f[0], Kind::specified, f[2], f[3], f.size() == 5 ? f[4] : "", number};
-        const std::string kinds[] = {"specified", "mended", "choice", "build"};
-        const auto at = std::find(std::begin(kinds), std::end(kinds), f[1]);
-        if (at == std::end(kinds)) {
+        const auto at = std::find(std::begin(kindNames), std::end(kindNames), f[1]);
+        if (at == std::end(kindNames)) {
             throw fault("unknown kind '" + f[1] + "'");
         }
-        row.kind = static_cast<Kind>(at - std::begin(kinds));
+        row.kind = static_cast<Kind>(at - std::begin(kindNames));
         if ((row.kind == Kind::mended || row.kind == Kind::choice) && row.note.empty()) {
             throw fault("a " + f[1] + " row says in a note what it is about");
         }
