@@ -7,7 +7,9 @@
 #include "process.h"
 #include "terminal.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -18,7 +20,6 @@
 #include <poll.h>
 #include <string>
 #include <unistd.h>
-#include <vector>
 
 namespace
 {
@@ -109,22 +110,20 @@ int main(int argc, char **argv)
     size_t start = 0;
     while (start < input.size() && !closed) {
         closed = untilWaiting(terminal, quietMs) == Drained::closed;
-        const size_t end = input.find('\n', start);
-        if (end == std::string::npos) {
-            // A last line without a line break reaches the command through Ctrl-D.
-            process::type(terminal, input.substr(start) + endOfInput);
-            start = input.size();
-        } else {
-            process::type(terminal, input.substr(start, end + 1 - start));
-            start = end + 1;
+        const size_t end = std::min(input.find('\n', start), input.size() - 1) + 1;
+        std::string line = input.substr(start, end - start);
+        if (line.back() != '\n') {
+            line += endOfInput; // a last line without a line break reaches it through Ctrl-D
         }
+        process::writeAll(terminal, line);
+        start = end;
     }
     // Then the end of input, typed again while the command keeps reading (a terminal,
     // unlike a pipe, ends the input only for the read that meets Ctrl-D).
     for (int tries = 0; !closed && tries < 50; ++tries) {
         closed = untilWaiting(terminal, quietMs) == Drained::closed;
         if (!closed) {
-            process::type(terminal, std::string(1, endOfInput));
+            process::writeAll(terminal, std::string(1, endOfInput));
         }
     }
     if (!closed) {

@@ -63,7 +63,8 @@ Browser::Browser(std::chrono::milliseconds timeout) : timeout(timeout)
     process::Pipe in = process::makePipe(), out = process::makePipe();
     commands = in.write;
     responses = out.read;
-    const std::vector<std::string> args = {
+    process::Command command;
+    command.argv = {
         "/usr/bin/chromium",
         "--headless",
         "--no-sandbox",
@@ -84,8 +85,6 @@ Browser::Browser(std::chrono::milliseconds timeout) : timeout(timeout)
     try {
         null = process::openFile("/dev/null", O_RDWR);
         log = process::openFile(profile + "/stderr", O_WRONLY | O_CREAT | O_TRUNC);
-        process::Command command;
-        command.argv = args;
         command.fds = {{0, null}, {1, null}, {2, log}, {3, in.read}, {4, out.write}};
         chromium.emplace(command);
     } catch (...) {
@@ -114,10 +113,7 @@ Browser::~Browser()
         close(commands);
         close(responses);
         // Let it end by itself for a moment, then end its whole group, then reap it.
-        const auto deadline = process::Clock::now() + std::chrono::seconds(5);
-        while (!chromium->ended() && process::Clock::now() < deadline) {
-            usleep(10000);
-        }
+        chromium->waitUntil(process::Clock::now() + std::chrono::seconds(5));
         chromium->stop(SIGKILL);
         chromium.reset();
     }
@@ -135,9 +131,14 @@ Json Browser::receive(std::chrono::steady_clock::time_point deadline)
     for (;;) {
         const std::size_t end = pending.find('\0');
         if (end != std::string::npos) {
-            const std::string message = pending.substr(0, end);
+            const std::string raw = pending.substr(0, end);
             pending.erase(0, end + 1);
-            return Json::parse(message); // throws on bad input
+            Json message = Json::parse(raw); // throws on bad input
+            if (message.contains("id")) {
+                return message;
+            }
+            events.push_back(std::move(message));
+            return nullptr;
         }
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
@@ -174,20 +175,12 @@ Json Browser::call(const std::string &method, const Json &params, const std::str
         command["sessionId"] = session;
     }
     const std::string message = command.dump(-1, ' ', false, Json::error_handler_t::replace) + '\0';
-    for (std::size_t sent = 0; sent < message.size();) {
-        const ssize_t n = write(commands, message.data() + sent, message.size() - sent);
-        if (n < 0 && errno != EINTR) {
-            throw std::runtime_error("cannot send " + method + ": " + std::strerror(errno));
-        }
-        sent += n > 0 ? static_cast<std::size_t>(n) : 0;
+    if (!process::writeAll(commands, message)) {
+        throw std::runtime_error("cannot send " + method + ": " + std::strerror(errno));
     }
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {
-        Json answer = receive(deadline);
-        if (!answer.contains("id")) {
-            events.push_back(std::move(answer));
-            continue;
-        }
+        const Json answer = receive(deadline);
         if (member(answer, "id") != id) {
             continue;
         }
@@ -203,10 +196,7 @@ Json Browser::waitFor(const std::string &method, const std::string &session)
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     for (std::size_t seen = 0;; ++seen) {
         while (seen >= events.size()) {
-            Json message = receive(deadline);
-            if (!message.contains("id")) {
-                events.push_back(std::move(message));
-            }
+            receive(deadline);
         }
         if (text(events[seen], "method") == method && text(events[seen], "sessionId") == session) {
             Json found = std::move(events[seen]);
@@ -283,7 +273,7 @@ Json Page::evaluate(const std::string &expression)
     return member(member(result, "result"), "value");
 }
 
-bool Page::pointAt(const std::string &selector, double &x, double &y)
+bool Page::pointer(const std::string &selector, std::initializer_list<const char *> events)
 {
     const Json at = evaluate("(() => { const e = document.querySelector(" + jsonString(selector) +
                              "); if (!e) return null;"
@@ -295,40 +285,25 @@ bool Page::pointAt(const std::string &selector, double &x, double &y)
     if (member(at, "hit") != true || !member(at, "x").is_number() || !member(at, "y").is_number()) {
         return false;
     }
-    x = member(at, "x").get<double>();
-    y = member(at, "y").get<double>();
-    return true;
-}
-
-void Page::mouse(const std::string &type, double x, double y)
-{
-    Json params = {{"type", type}, {"x", x}, {"y", y}};
-    if (type != "mouseMoved") {
-        params.update({{"button", "left"}, {"buttons", 1}, {"clickCount", 1}});
+    for (const std::string type : events) {
+        Json params = {
+            {"type", type}, {"x", at.at("x").get<double>()}, {"y", at.at("y").get<double>()}};
+        if (type != "mouseMoved") {
+            params.update({{"button", "left"}, {"buttons", 1}, {"clickCount", 1}});
+        }
+        browser.call("Input.dispatchMouseEvent", params, session);
     }
-    browser.call("Input.dispatchMouseEvent", params, session);
+    return true;
 }
 
 bool Page::click(const std::string &selector)
 {
-    double x = 0, y = 0;
-    if (!pointAt(selector, x, y)) {
-        return false;
-    }
-    mouse("mouseMoved", x, y);
-    mouse("mousePressed", x, y);
-    mouse("mouseReleased", x, y);
-    return true;
+    return pointer(selector, {"mouseMoved", "mousePressed", "mouseReleased"});
 }
 
 bool Page::hover(const std::string &selector)
 {
-    double x = 0, y = 0;
-    if (!pointAt(selector, x, y)) {
-        return false;
-    }
-    mouse("mouseMoved", x, y);
-    return true;
+    return pointer(selector, {"mouseMoved"});
 }
 
 std::vector<std::string> Page::errors()

@@ -52,8 +52,8 @@ class Page
         : browser(browser), target(std::move(target)), session(std::move(session))
     {
     }
-    bool pointAt(const std::string &selector, double &x, double &y);
-    void mouse(const std::string &type, double x, double y);
+    // Points the mouse at the element as click() does and sends it these events there.
+    bool pointer(const std::string &selector, std::initializer_list<const char *> events);
 
     Browser &browser;
     std::string target;
@@ -86,6 +86,7 @@ class Browser
     std::string log() const;
 
   private:
+    // Reads the next message: an answer is given back, an event kept (and null given back).
     Json receive(std::chrono::steady_clock::time_point deadline);
 
     std::chrono::milliseconds timeout;

@@ -40,8 +40,8 @@ std::optional<CheckedBuild> checkedBuild()
 // What ./labs check reads besides the verdict, as properties of each case in the test
 // program's report: "used" once the case ran (or loaded) the build under check, "ran" for
 // its last run (arguments, standard input, how it ended), and "unsafe" for the first run
-// that crashed, hung or flooded its output.
-std::string firstUnsafeRun;
+// that crashed, hung or flooded its output (the case that has reported one is kept here).
+const ::testing::TestInfo *reportedUnsafe = nullptr;
 
 std::string signalName(int sig)
 {
@@ -49,17 +49,11 @@ std::string signalName(int sig)
     return abbreviation != nullptr ? std::string("SIG") + abbreviation : std::to_string(sig);
 }
 
-void noteCheckedUse()
-{
-    if (::testing::UnitTest::GetInstance()->current_test_info() != nullptr) {
-        ::testing::Test::RecordProperty("used", "1");
-    }
-}
-
 void noteCheckedRun(const std::vector<std::string> &args, const std::string &input,
                     const RunResult &result, std::chrono::milliseconds timeout)
 {
-    if (::testing::UnitTest::GetInstance()->current_test_info() == nullptr) {
+    const ::testing::TestInfo *test = ::testing::UnitTest::GetInstance()->current_test_info();
+    if (test == nullptr) {
         return;
     }
     std::string text = "ran";
@@ -69,43 +63,25 @@ void noteCheckedRun(const std::vector<std::string> &args, const std::string &inp
     std::string shown = visible(input.substr(0, 300));
     std::erase(shown, '\n'); // visible() breaks its lines after each "\n"; one line here
     text += " with standard input \"" + shown + (input.size() > 300 ? "...\"" : "\"") + "; it ";
-    std::string ending;
     if (result.timedOut) {
-        ending = "did not end within " + std::to_string(timeout.count() / 1000) + " s";
+        text += "did not end within " + std::to_string(timeout.count() / 1000) + " s";
     } else if (result.stopped && result.signal == SIGKILL) {
-        ending = "flooded its output and was stopped after " +
-                 std::to_string(result.out.size() + result.err.size()) + " bytes";
+        text += "flooded its output and was stopped after " +
+                std::to_string(result.out.size() + result.err.size()) + " bytes";
     } else if (result.signal != 0) {
-        ending =
-            (result.stopped ? "was stopped by " : "was killed by ") + signalName(result.signal);
+        text += (result.stopped ? "was stopped by " : "was killed by ") + signalName(result.signal);
     } else {
-        ending = "exited with status " + std::to_string(result.status);
+        text += "exited with status " + std::to_string(result.status);
     }
-    text += ending;
     ::testing::Test::RecordProperty("used", "1");
     ::testing::Test::RecordProperty("ran", text);
     const bool crashed = result.signal != 0 && !result.stopped;
     if ((result.timedOut || crashed || (result.stopped && result.signal == SIGKILL)) &&
-        firstUnsafeRun.empty()) {
-        firstUnsafeRun = text;
+        reportedUnsafe != test) {
+        reportedUnsafe = test;
         ::testing::Test::RecordProperty("unsafe", text);
     }
 }
-
-class CheckedRunReport : public ::testing::EmptyTestEventListener
-{
-    void OnTestStart(const ::testing::TestInfo &) override
-    {
-        firstUnsafeRun.clear();
-    }
-};
-
-const bool checkedRunReport = [] {
-    if (std::getenv("LABS_CHECK") != nullptr) {
-        ::testing::UnitTest::GetInstance()->listeners().Append(new CheckedRunReport);
-    }
-    return true;
-}();
 
 // With LABS_CENSUS=FOLDER, each case that names a deliverable is written down there
 // ("PROGRAM<TAB>CASE<TAB>KIND<TAB>NAME" lines, a file per test process): the list that
@@ -230,21 +206,24 @@ void CheckedRun::wrap(process::Command &command) const
 }
 
 void CheckedRun::finish(const std::vector<std::string> &args, const std::string &input,
-                        RunResult &result)
+                        const process::Ending &ending, RunResult &result)
 {
+    result.status = ending.status();
+    result.signal = ending.signal();
+    result.timedOut = ending.timedOut;
     if (sandboxed()) {
         // How the program in the sandbox ended, once the sandbox is gone: the runner's word
         // when it gave one, else what the harness saw (a stop, a time limit).
         process::closeFd(status.write);
         fcntl(status.read, F_SETFL, fcntl(status.read, F_GETFL) | O_NONBLOCK);
-        const sandbox::Ending ending = sandbox::readEnding(status.read);
+        const sandbox::Ending inside = sandbox::readEnding(status.read);
         process::closeFd(status.read);
-        if (ending.exited == 1) {
-            result.status = ending.value;
+        if (inside.exited == 1) {
+            result.status = inside.value;
             result.signal = 0;
-        } else if (ending.exited == 0) {
+        } else if (inside.exited == 0) {
             result.status = -1;
-            result.signal = ending.value;
+            result.signal = inside.value;
         }
     }
     if (checked) {
@@ -252,10 +231,8 @@ void CheckedRun::finish(const std::vector<std::string> &args, const std::string 
     }
 }
 
-// The end of the line of only children that starts at pid (the program a sandbox runs, once
-// it has started), or -1 while that line still ends in the sandbox's own processes. They are
-// told by their names (comm), not by the paths of their programs: those show differently to
-// a reader under another root (a chroot).
+// The sandbox's processes are told by their names (comm), not by the paths of their programs:
+// those show differently to a reader under another root (a chroot).
 pid_t lastDescendant(pid_t pid)
 {
     const std::string runner =
@@ -282,7 +259,9 @@ std::string checked(const std::string &kind, const std::string &name, const std:
     noteCensus(kind, name);
     const std::optional<CheckedBuild> check = checkedBuild();
     if (check && check->kind == kind && check->name == name) {
-        noteCheckedUse(); // run, loaded or read by the case
+        if (::testing::UnitTest::GetInstance()->current_test_info() != nullptr) {
+            ::testing::Test::RecordProperty("used", "1"); // run, loaded or read by the case
+        }
         return check->path;
     }
     return built;

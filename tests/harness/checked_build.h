@@ -33,9 +33,11 @@ class CheckedRun
         return !words.empty();
     }
 
-    // Takes the sandbox's word on how the program ended, and reports the run to the check
-    // (with its arguments and standard input).
-    void finish(const std::vector<std::string> &args, const std::string &input, RunResult &result);
+    // Takes how the program ended into result (the sandbox's word, when it gave one, over
+    // the ending seen here), and reports the run to the check (with its arguments and
+    // standard input).
+    void finish(const std::vector<std::string> &args, const std::string &input,
+                const process::Ending &ending, RunResult &result);
 
   private:
     bool checked = false;

@@ -1,7 +1,9 @@
 // Bytes made readable and outputs compared, for failure messages; see run_process.h.
 #include "run_process.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <sstream>
 
 namespace harness
 {
@@ -29,19 +31,6 @@ std::string visible(const std::string &bytes)
 
 namespace
 {
-
-// Line number (from 1) and where it starts, of the byte at offset in text.
-std::pair<std::size_t, std::size_t> lineOf(const std::string &text, std::size_t offset)
-{
-    std::size_t number = 1, start = 0;
-    for (std::size_t i = 0; i < offset && i < text.size(); ++i) {
-        if (text[i] == '\n') {
-            ++number;
-            start = i + 1;
-        }
-    }
-    return {number, start};
-}
 
 // Lines first to last (from 1) of text, escaped one per output line, the marked one with
 // a caret under its byte at column.
@@ -82,11 +71,12 @@ std::string excerpt(const std::string &text, std::size_t first, std::size_t last
     if (yours == expected) {
         return ::testing::AssertionSuccess();
     }
-    std::size_t at = 0;
-    while (at < yours.size() && at < expected.size() && yours[at] == expected[at]) {
-        ++at;
-    }
-    const auto [number, start] = lineOf(expected, at);
+    const std::size_t at =
+        std::mismatch(yours.begin(), yours.end(), expected.begin(), expected.end()).first -
+        yours.begin();
+    // The line of expected (from 1) that holds the byte at, and where that line starts.
+    const std::size_t number = 1 + std::count(expected.begin(), expected.begin() + at, '\n');
+    const std::size_t start = at == 0 ? 0 : expected.rfind('\n', at - 1) + 1;
     const std::size_t column = at - start;
     const std::size_t first = number > 2 ? number - 2 : 1, last = number + 2;
     return ::testing::AssertionFailure()
@@ -99,16 +89,10 @@ std::string excerpt(const std::string &text, std::size_t first, std::size_t last
 
 std::vector<std::string> lines(const std::string &text)
 {
+    std::istringstream in(text);
     std::vector<std::string> result;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) {
-            result.push_back(text.substr(start));
-            break;
-        }
-        result.push_back(text.substr(start, end - start));
-        start = end + 1;
+    for (std::string line; std::getline(in, line);) {
+        result.push_back(line);
     }
     return result;
 }

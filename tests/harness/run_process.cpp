@@ -19,11 +19,16 @@ namespace harness
 namespace
 {
 
-void takeEnding(const process::Ending &ending, RunResult &result)
+// program with args, in the environment and folder the options give.
+process::Command commandFor(const std::string &program, const std::vector<std::string> &args,
+                            const RunOptions &options)
 {
-    result.status = ending.status();
-    result.signal = ending.signal();
-    result.timedOut = ending.timedOut;
+    process::Command command;
+    command.argv = {program};
+    command.argv.insert(command.argv.end(), args.begin(), args.end());
+    command.env = options.env;
+    command.workingDir = options.workingDir;
+    return command;
 }
 
 void checkSanitizers(const std::string &program, const std::string &output)
@@ -43,32 +48,15 @@ RunResult run(const std::string &program, const std::vector<std::string> &args,
 {
     RunOptions limited = options;
     CheckedRun check(program, limited);
-    process::Command command;
-    command.argv = limited.prefix;
-    command.argv.push_back(program);
-    command.argv.insert(command.argv.end(), args.begin(), args.end());
-    command.env = limited.env;
-    command.workingDir = limited.workingDir;
+    process::Command command = commandFor(program, args, limited);
+    command.argv.insert(command.argv.begin(), limited.prefix.begin(), limited.prefix.end());
     check.wrap(command);
-    int outputFile = -1;
-    if (!options.outputFile.empty()) {
-        outputFile = process::openFile(options.outputFile, O_WRONLY | O_CREAT | O_TRUNC);
-        command.fds.emplace_back(1, outputFile);
-    }
-    process::Piped piped;
-    try {
-        piped = process::runPiped(command, limited);
-    } catch (...) {
-        process::closeFd(outputFile);
-        throw;
-    }
-    process::closeFd(outputFile);
+    process::Piped piped = process::runPiped(command, limited);
     RunResult result;
     result.out = std::move(piped.out);
     result.err = std::move(piped.err);
     result.stopped = piped.stopped;
-    takeEnding(piped.ending, result);
-    check.finish(args, options.input, result);
+    check.finish(args, options.input, piped.ending, result);
     if (options.checkSanitizers) {
         checkSanitizers(program, result.err);
     }
@@ -88,11 +76,7 @@ RunResult runTyped(const std::string &program, const std::vector<std::string> &a
     RunOptions limited = options;
     CheckedRun check(program, limited);
     process::Terminal terminal = process::openTerminal();
-    process::Command command;
-    command.argv = {program};
-    command.argv.insert(command.argv.end(), args.begin(), args.end());
-    command.env = limited.env;
-    command.workingDir = limited.workingDir;
+    process::Command command = commandFor(program, args, limited);
     command.fds = {{0, terminal.theirs}, {1, terminal.theirs}, {2, terminal.theirs}};
     check.wrap(command);
     std::optional<process::Process> started;
@@ -144,7 +128,7 @@ RunResult runTyped(const std::string &program, const std::vector<std::string> &a
             break;
         }
         if (asking) {
-            if (!process::type(terminal.ours, answers[next++] + "\n")) {
+            if (!process::writeAll(terminal.ours, answers[next++] + "\n")) {
                 ADD_FAILURE() << "typing at the terminal: " << std::strerror(errno);
             }
             answered = state.completed;
@@ -159,8 +143,7 @@ RunResult runTyped(const std::string &program, const std::vector<std::string> &a
         poll(&watch, 1, 100);
     }
     process::closeFd(terminal.ours);
-    takeEnding(*ending, result);
-    check.finish(args, "", result);
+    check.finish(args, "", *ending, result);
     if (options.checkSanitizers) {
         checkSanitizers(program, result.out);
     }

@@ -12,13 +12,13 @@
 namespace harness
 {
 
-// Of process::PipedOptions: input, timeout, stopAfterOutput, stopSignal and outputLimit.
+// Of process::PipedOptions: input, timeout, stopAfterOutput, stopSignal, outputLimit and
+// outputFile.
 struct RunOptions : process::PipedOptions {
     std::vector<std::string> env; // "NAME=value" entries added to (or replacing in) the environment
     std::string workingDir;       // empty: the test's own working directory
     std::vector<std::string> prefix; // run the program behind this, e.g. {"qemu-arm", "-L", "..."}
     bool checkSanitizers = true;     // fail the current test when a sanitizer reports on stderr
-    std::string outputFile; // non-empty: standard output goes to this file (e.g. /dev/full)
 };
 
 struct RunResult {

@@ -15,25 +15,25 @@ Piped runPiped(Command command, const PipedOptions &options)
     // A program that exits without reading all its input must not kill us.
     std::signal(SIGPIPE, SIG_IGN);
     Pipe in = makePipe(), out = makePipe(), err = makePipe();
-    const bool givenOutput = std::any_of(command.fds.begin(), command.fds.end(),
-                                         [](const auto &fd) { return fd.first == 1; });
-    command.fds.insert(command.fds.begin(), {{0, in.read}, {2, err.write}});
-    if (!givenOutput) {
-        command.fds.insert(command.fds.begin() + 1, {1, out.write});
-    }
+    int file = -1; // with an output file, the pipe for standard output stays empty
     std::optional<Process> started;
     try {
+        if (!options.outputFile.empty()) {
+            file = openFile(options.outputFile, O_WRONLY | O_CREAT | O_TRUNC);
+        }
+        command.fds.insert(command.fds.begin(),
+                           {{0, in.read}, {1, file >= 0 ? file : out.write}, {2, err.write}});
         started.emplace(command, options.timeout);
     } catch (...) {
-        for (int *fd : {&in.read, &in.write, &out.read, &out.write, &err.read, &err.write}) {
+        for (int *fd : {&in.read, &in.write, &out.read, &out.write, &err.read, &err.write, &file}) {
             closeFd(*fd);
         }
         throw;
     }
     Process &process = *started;
-    closeFd(in.read);
-    closeFd(out.write);
-    closeFd(err.write);
+    for (int *fd : {&in.read, &out.write, &err.write, &file}) {
+        closeFd(*fd);
+    }
 
     // Feeding input must never block: a program busy writing output would wait for us.
     fcntl(in.write, F_SETFL, fcntl(in.write, F_GETFL) | O_NONBLOCK);

@@ -17,6 +17,7 @@ struct PipedOptions {
     std::size_t stopAfterOutput = 0;          // once standard output holds this much, stopSignal
     int stopSignal = SIGTERM;
     std::size_t outputLimit = 64u << 20; // past this much output in all, SIGKILL
+    std::string outputFile; // non-empty: standard output goes to this file (e.g. /dev/full)
 };
 
 struct Piped {
@@ -25,7 +26,7 @@ struct Piped {
     bool stopped = false; // stopped after stopAfterOutput (or outputLimit) bytes
 };
 
-// Runs command (whose descriptors 0, 1 and 2 are pipes, except 1 when the command names one)
+// Runs command (whose descriptors 0, 1 and 2 are pipes, except 1 when options name a file)
 // to its end: input never blocks on a program busy writing. Throws when it cannot start.
 Piped runPiped(Command command, const PipedOptions &options);
 

@@ -2,15 +2,18 @@
 #include "process.h"
 
 #include <algorithm>
-#include <pthread.h>
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <poll.h>
+#include <pthread.h>
 #include <spawn.h>
 #include <sstream>
 #include <stdexcept>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -175,6 +178,19 @@ std::string readFile(const std::string &path)
     return text.str();
 }
 
+bool writeAll(int fd, const std::string &text)
+{
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno != EINTR && errno != EAGAIN) {
+            return false;
+        }
+        done += n > 0 ? static_cast<std::size_t>(n) : 0;
+    }
+    return true;
+}
+
 int Ending::status() const
 {
     return !timedOut && WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
@@ -237,12 +253,20 @@ std::optional<Ending> Process::ended()
     return ending;
 }
 
-Ending Process::wait()
+std::optional<Ending> Process::waitUntil(Clock::time_point by)
 {
-    while (!ended()) {
-        usleep(2000);
+    // Its pidfd turns readable when it ends: poll() waits for that, or for by or the deadline,
+    // whichever comes first. Where no pidfd can be had, it looks again every 10 ms.
+    int fd = pid > 0 && !ending ? static_cast<int>(syscall(SYS_pidfd_open, pid, 0)) : -1;
+    while (!ended() && Clock::now() < by) {
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(std::min(by, until) - Clock::now());
+        pollfd watch = {fd, POLLIN, 0};
+        poll(&watch, 1,
+             fd < 0 ? 10 : static_cast<int>(std::clamp<long long>(left.count(), 0, INT_MAX)));
     }
-    return *ending;
+    closeFd(fd);
+    return ending;
 }
 
 } // namespace process

@@ -36,6 +36,10 @@ std::vector<std::string> words(const std::string &text);
 // The whole of a file, such as the output a process left in it ("" when it cannot be read).
 std::string readFile(const std::string &path);
 
+// Writes all of text to fd (trying again while a non-blocking one is full); false when it
+// cannot be written.
+bool writeAll(int fd, const std::string &text);
+
 // What to start, and with what.
 struct Command {
     std::vector<std::string> argv; // argv[0] is a path, or a name looked up in PATH
@@ -82,8 +86,13 @@ class Process
     void stop(int sig) const;
     // Its ending once it has ended, without waiting; at its deadline its group is killed first.
     std::optional<Ending> ended();
+    // Waits for it to end until by at the latest; at its deadline its group is killed.
+    std::optional<Ending> waitUntil(Clock::time_point by);
     // Waits for it to end; at its deadline its group is killed.
-    Ending wait();
+    Ending wait()
+    {
+        return *waitUntil(Clock::time_point::max());
+    }
 
   private:
     pid_t pid = -1;

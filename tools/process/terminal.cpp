@@ -47,8 +47,9 @@ long groupOf(const std::string &proc)
 
 } // namespace
 
-termios plainTerminal()
+Terminal openTerminal(unsigned short rows, unsigned short columns)
 {
+    Terminal terminal;
     termios settings{};
     settings.c_cflag = CS8 | CREAD;
     settings.c_lflag = ICANON | ECHO;
@@ -56,13 +57,6 @@ termios plainTerminal()
     settings.c_cc[VMIN] = 1;
     cfsetispeed(&settings, B38400);
     cfsetospeed(&settings, B38400);
-    return settings;
-}
-
-Terminal openTerminal(unsigned short rows, unsigned short columns)
-{
-    Terminal terminal;
-    termios settings = plainTerminal();
     winsize size{};
     size.ws_row = rows;
     size.ws_col = columns;
@@ -112,19 +106,6 @@ bool waitingForInput(int terminal)
     }
     closedir(processes);
     return waiting;
-}
-
-bool type(int terminal, const std::string &text)
-{
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(terminal, text.data() + done, text.size() - done);
-        if (n < 0 && errno != EINTR && errno != EAGAIN) {
-            return false;
-        }
-        done += n > 0 ? static_cast<std::size_t>(n) : 0;
-    }
-    return true;
 }
 
 } // namespace process

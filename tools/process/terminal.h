@@ -8,10 +8,8 @@
 namespace process
 {
 
-// A terminal that echoes and hands over whole lines, and changes no byte on the way.
-termios plainTerminal();
-
-// A pseudo-terminal set up as plainTerminal(), both ends closed on exec: ours is where the
+// A pseudo-terminal that echoes and hands over whole lines, and changes no byte on the way,
+// both ends closed on exec: ours is where the
 // program's output is read and its input typed, theirs is what the program gets. A size
 // of 0 rows leaves the terminal's size unset. Throws when none can be had.
 struct Terminal {
@@ -35,8 +33,5 @@ ReadState readState(pid_t pid);
 // input, that input being this terminal (a pipeline's later members read a pipe there).
 // False where the system does not show what a process is doing.
 bool waitingForInput(int terminal);
-
-// Types text at the terminal (ours); false when it cannot be written.
-bool type(int terminal, const std::string &text);
 
 } // namespace process
