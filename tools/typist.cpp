@@ -105,25 +105,24 @@ int main(int argc, char **argv)
     process::closeFd(pty.theirs);
     const int terminal = pty.ours;
 
-    // One line at a time, each when the command waits for it.
+    // One line at a time, each when the command waits for it; then the end of input, typed
+    // again while the command keeps reading (a terminal, unlike a pipe, ends the input only
+    // for the read that meets Ctrl-D).
     bool closed = false;
     size_t start = 0;
-    while (start < input.size() && !closed) {
+    for (int ends = 0; !closed && ends < 50;) {
         closed = untilWaiting(terminal, quietMs) == Drained::closed;
-        const size_t end = std::min(input.find('\n', start), input.size() - 1) + 1;
-        std::string line = input.substr(start, end - start);
-        if (line.back() != '\n') {
-            line += endOfInput; // a last line without a line break reaches it through Ctrl-D
-        }
-        process::writeAll(terminal, line);
-        start = end;
-    }
-    // Then the end of input, typed again while the command keeps reading (a terminal,
-    // unlike a pipe, ends the input only for the read that meets Ctrl-D).
-    for (int tries = 0; !closed && tries < 50; ++tries) {
-        closed = untilWaiting(terminal, quietMs) == Drained::closed;
-        if (!closed) {
+        if (start < input.size()) {
+            const size_t end = std::min(input.find('\n', start), input.size() - 1) + 1;
+            std::string line = input.substr(start, end - start);
+            if (line.back() != '\n') {
+                line += endOfInput; // a last line without a line break reaches it through Ctrl-D
+            }
+            process::writeAll(terminal, line);
+            start = end;
+        } else if (!closed) {
             process::writeAll(terminal, std::string(1, endOfInput));
+            ++ends;
         }
     }
     if (!closed) {

@@ -8,9 +8,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
-#include <fstream>
 #include <poll.h>
-#include <sstream>
 #include <stdexcept>
 #include <unistd.h>
 

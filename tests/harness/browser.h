@@ -5,7 +5,6 @@
 #include "process.h"
 
 #include <chrono>
-#include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>

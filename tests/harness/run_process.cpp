@@ -52,10 +52,8 @@ RunResult run(const std::string &program, const std::vector<std::string> &args,
     command.argv.insert(command.argv.begin(), limited.prefix.begin(), limited.prefix.end());
     check.wrap(command);
     process::Piped piped = process::runPiped(command, limited);
-    RunResult result;
-    result.out = std::move(piped.out);
-    result.err = std::move(piped.err);
-    result.stopped = piped.stopped;
+    RunResult result{
+        .out = std::move(piped.out), .err = std::move(piped.err), .stopped = piped.stopped};
     check.finish(args, options.input, piped.ending, result);
     if (options.checkSanitizers) {
         checkSanitizers(program, result.err);

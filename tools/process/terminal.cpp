@@ -4,12 +4,12 @@
 #include "process.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
 #include <pty.h>
+#include <sstream>
 #include <stdexcept>
 #include <unistd.h>
 
@@ -35,14 +35,11 @@ long groupOf(const std::string &proc)
     std::ifstream statFile(proc + "/stat");
     std::string stat;
     std::getline(statFile, stat);
-    const std::size_t nameEnd = stat.rfind(')'); // the name may hold blanks and brackets
+    // The fields after the name, which may hold blanks and brackets: state, parent, group.
+    std::istringstream fields(stat.substr(stat.rfind(')') + 1));
     char state = 0;
     long parent = 0, group = -1;
-    if (nameEnd == std::string::npos ||
-        std::sscanf(stat.c_str() + nameEnd + 1, " %c %ld %ld", &state, &parent, &group) != 3) {
-        return -1;
-    }
-    return group;
+    return fields >> state >> parent >> group ? group : -1;
 }
 
 } // namespace
