@@ -69,11 +69,12 @@ fs::path compile(const Context &context, const Deliverable &deliverable,
     } else if (deliverable.kind == "i386") {
         cc = LABS_I386_CC, cxx = LABS_I386_CXX, targetFlags = LABS_I386_FLAGS;
     }
-    std::vector<std::string> flags = words(targetFlags + " " + LABS_EXAMPLE_OPTIONS);
+    const bool library = deliverable.kind == "lib";
+    const std::vector<std::string> flags =
+        words(targetFlags + " " + LABS_EXAMPLE_OPTIONS +
+              (library ? std::string(" -fPIC ") + LABS_RECORD_LIBRARY_OPTIONS : ""));
     std::vector<std::string> includes, libraries;
-    if (deliverable.kind == "lib") {
-        const auto library = words(std::string("-fPIC ") + LABS_RECORD_LIBRARY_OPTIONS);
-        flags.insert(flags.end(), library.begin(), library.end());
+    if (library) {
         for (const char *dir : {"array", "member", "common", "standins/vecbox"}) {
             includes.push_back("-I" + (context.root / dir).string());
         }
@@ -85,7 +86,16 @@ fs::path compile(const Context &context, const Deliverable &deliverable,
         includes.push_back("-I" + (context.root / "standins/minmax").string());
         libraries = {"-L" + (context.build / "lib").string(), "-lminmax", "-Wl,-z,now"};
     }
+    // Each step's messages are kept: a step that fails rejects the build with all of them.
     const fs::path log = folder / "build.log";
+    const auto step = [&](const std::vector<std::string> &argv) {
+        const fs::path messages = folder / "step.log";
+        const process::Ending ending = runToEnd(argv, {}, messages, 180);
+        std::ofstream(log, std::ios::app) << readFile(messages);
+        if (ending.status() != 0) {
+            throw Rejected{"the build failed", readFile(log)};
+        }
+    };
     std::vector<std::string> objects;
     bool anyCpp = false;
     for (const std::string &source : sources) {
@@ -97,27 +107,19 @@ fs::path compile(const Context &context, const Deliverable &deliverable,
         argv.insert(argv.end(), flags.begin(), flags.end());
         argv.insert(argv.end(), includes.begin(), includes.end());
         argv.insert(argv.end(), {"-c", fs::absolute(source).string(), "-o", object.string()});
-        const fs::path messages = folder / "compile.log";
-        const process::Ending ending = runToEnd(argv, {}, messages, 180);
-        std::ofstream(log, std::ios::app) << readFile(messages);
-        if (ending.status() != 0) {
-            throw Rejected{"the build failed", readFile(log)};
-        }
+        step(argv);
         objects.push_back(object.string());
     }
     std::vector<std::string> argv = {anyCpp ? cxx : cc};
     argv.insert(argv.end(), flags.begin(), flags.end());
-    if (deliverable.kind == "lib") {
+    if (library) {
         const auto link = words(std::string("-shared ") + LABS_RECORD_LIBRARY_LINK_OPTIONS);
         argv.insert(argv.end(), link.begin(), link.end());
     }
     argv.insert(argv.end(), objects.begin(), objects.end());
     argv.insert(argv.end(), {"-o", output.string()});
     argv.insert(argv.end(), libraries.begin(), libraries.end());
-    const fs::path messages = folder / "link.log";
-    if (runToEnd(argv, {}, messages, 180).status() != 0) {
-        throw Rejected{"the build failed", readFile(log) + readFile(messages)};
-    }
+    step(argv);
     return output;
 }
 

@@ -143,12 +143,10 @@ void checkClass(Context &context, const fs::path &classDir)
     }
     std::sort(students.begin(), students.end());
     std::vector<std::map<std::string, Tally>> rows;
-    std::set<std::string> seen;
     for (const fs::path &student : students) {
         std::ostringstream ignored;
         std::map<std::string, Tally> row;
         for (const Checked &checked : checkFolder(context, student, ignored)) {
-            seen.insert(checked.name);
             row[checked.name] = checked.tally;
         }
         rows.push_back(std::move(row));
@@ -156,7 +154,8 @@ void checkClass(Context &context, const fs::path &classDir)
     }
     std::vector<std::string> columns;
     for (const Deliverable &d : context.table.deliverables) {
-        if (seen.contains(d.name)) {
+        if (std::any_of(rows.begin(), rows.end(),
+                        [&](const auto &row) { return row.contains(d.name); })) {
             columns.push_back(d.name);
         }
     }
@@ -322,28 +321,25 @@ int main(int argc, char **argv)
             checkClass(context, options.classDir);
         } else if (!options.dir.empty()) {
             all = checkFolder(context, options.dir, std::cout);
-        } else {
-            all.push_back(checkOne(context, options.name, options.paths, std::cout));
-        }
-        Tally total;
-        for (const Checked &checked : all) {
-            total.passed += checked.tally.passed;
-            total.failed += checked.tally.failed;
-            total.notes += checked.tally.notes;
-        }
-        if (!options.dir.empty()) {
+            Tally total;
+            for (const Checked &checked : all) {
+                total.passed += checked.tally.passed;
+                total.failed += checked.tally.failed;
+                total.notes += checked.tally.notes;
+            }
             std::cout << "=== all: " << total.passed << " passed, " << total.failed << " failed";
             if (total.notes > 0) {
                 std::cout << ", " << total.notes << " notes";
             }
             std::cout << '\n';
+            status = all.empty() ? 2 : total.failed > 0 || total.passed == 0 ? 1 : 0;
             if (all.empty()) {
                 std::cerr << "labs check: no deliverable found in " << options.dir << '\n';
-                status = 2;
             }
-        }
-        if (!all.empty()) {
-            status = total.failed > 0 || total.passed == 0 ? 1 : 0;
+        } else {
+            all.push_back(checkOne(context, options.name, options.paths, std::cout));
+            const Tally &tally = all.back().tally;
+            status = tally.failed > 0 || tally.passed == 0 ? 1 : 0;
         }
         if (!options.junit.empty()) {
             writeJunit(options.junit, all, options.strict);

@@ -3,6 +3,7 @@
 #include "checker.h"
 
 #include <fstream>
+#include <map>
 
 namespace check
 {
@@ -11,27 +12,16 @@ namespace
 
 std::string xmlEscaped(const std::string &text)
 {
+    static const std::map<char, std::string> entities = {
+        {'&', "&amp;"}, {'<', "&lt;"}, {'>', "&gt;"}, {'"', "&quot;"}};
     std::string result;
-    for (const unsigned char c : text) {
-        switch (c) {
-        case '&':
-            result += "&amp;";
-            break;
-        case '<':
-            result += "&lt;";
-            break;
-        case '>':
-            result += "&gt;";
-            break;
-        case '"':
-            result += "&quot;";
-            break;
-        default:
-            if (c < 0x20 && c != '\n' && c != '\t') {
-                result += "?";
-            } else {
-                result += static_cast<char>(c);
-            }
+    for (const char c : text) {
+        if (const auto entity = entities.find(c); entity != entities.end()) {
+            result += entity->second;
+        } else {
+            // Control characters other than the line break and the tab are not allowed in XML.
+            const bool control = static_cast<unsigned char>(c) < 0x20 && c != '\n' && c != '\t';
+            result += control ? '?' : c;
         }
     }
     return result;

@@ -66,8 +66,23 @@ std::vector<std::string> command(const Sandbox &sandbox)
                                std::to_string(sandbox.tmpBytes), "--tmpfs", "/tmp"});
     // Each named path at its own place, with the folders above it made (readable by all)
     // in the sandbox's own root first.
+    std::vector<std::pair<std::string, const char *>> all;
+    for (const std::string &path : sandbox.readable) {
+        all.emplace_back(path, "--ro-bind");
+    }
+    if (!sandbox.runner.empty()) {
+        all.emplace_back(sandbox.runner, "--ro-bind");
+    }
+    for (const std::string &path : sandbox.writable) {
+        all.emplace_back(path, "--bind");
+    }
+    // Outer paths first, so that a path inside another one is placed over it.
+    std::stable_sort(all.begin(), all.end(), [](const auto &a, const auto &b) {
+        return std::count(a.first.begin(), a.first.end(), '/') <
+               std::count(b.first.begin(), b.first.end(), '/');
+    });
     std::set<std::string> made = {"/etc", "/tmp", "/usr", "/proc", "/dev"};
-    auto place = [&](const std::string &path, const char *how) {
+    for (const auto &[path, how] : all) {
         const std::string absolute = fs::absolute(path).lexically_normal().string();
         for (const std::string &parent : parents(absolute)) {
             if (made.insert(parent).second) {
@@ -76,25 +91,6 @@ std::vector<std::string> command(const Sandbox &sandbox)
         }
         made.insert(absolute);
         words.insert(words.end(), {how, absolute, absolute});
-    };
-    std::vector<std::string> readable = sandbox.readable;
-    if (!sandbox.runner.empty()) {
-        readable.push_back(sandbox.runner);
-    }
-    // Outer paths first, so that a path inside another one is placed over it.
-    std::vector<std::pair<std::string, const char *>> all;
-    for (const std::string &path : readable) {
-        all.emplace_back(path, "--ro-bind");
-    }
-    for (const std::string &path : sandbox.writable) {
-        all.emplace_back(path, "--bind");
-    }
-    std::stable_sort(all.begin(), all.end(), [](const auto &a, const auto &b) {
-        return std::count(a.first.begin(), a.first.end(), '/') <
-               std::count(b.first.begin(), b.first.end(), '/');
-    });
-    for (const auto &[path, how] : all) {
-        place(path, how);
     }
     words.insert(words.end(),
                  {"--chdir", sandbox.workingDir.empty() ? "/" : sandbox.workingDir, "--"});
@@ -136,13 +132,10 @@ Ending readEnding(int fd)
 {
     std::string text;
     char buffer[64];
-    for (;;) {
-        const ssize_t n = read(fd, buffer, sizeof buffer);
+    for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) != 0;) {
         if (n > 0) {
             text.append(buffer, static_cast<std::size_t>(n));
-        } else if (n < 0 && errno == EINTR) {
-            continue;
-        } else {
+        } else if (errno != EINTR) {
             break;
         }
     }
