@@ -64,8 +64,6 @@ std::vector<std::string> command(const Sandbox &sandbox)
     }
     words.insert(words.end(), {"--proc", "/proc", "--dev", "/dev", "--perms", "1777", "--size",
                                std::to_string(sandbox.tmpBytes), "--tmpfs", "/tmp"});
-    // Each named path at its own place, with the folders above it made (readable by all)
-    // in the sandbox's own root first.
     std::vector<std::pair<std::string, const char *>> all;
     for (const std::string &path : sandbox.readable) {
         all.emplace_back(path, "--ro-bind");
@@ -81,6 +79,8 @@ std::vector<std::string> command(const Sandbox &sandbox)
         return std::count(a.first.begin(), a.first.end(), '/') <
                std::count(b.first.begin(), b.first.end(), '/');
     });
+    // Each named path at its own place, with the folders above it made (readable by all)
+    // in the sandbox's own root first.
     std::set<std::string> made = {"/etc", "/tmp", "/usr", "/proc", "/dev"};
     for (const auto &[path, how] : all) {
         const std::string absolute = fs::absolute(path).lexically_normal().string();
