@@ -50,12 +50,8 @@ const char *errnoName(int error)
         {EBADF, "EBADF"},  {EAGAIN, "EAGAIN"}, {EACCES, "EACCES"}, {EFAULT, "EFAULT"},
         {EBUSY, "EBUSY"},  {ENODEV, "ENODEV"}, {EINVAL, "EINVAL"}, {ENOTTY, "ENOTTY"},
         {ESPIPE, "ESPIPE"}};
-    for (const auto &[number, name] : names) {
-        if (number == error) {
-            return name;
-        }
-    }
-    return "errno";
+    const auto found = std::ranges::find(names, error, &std::pair<int, const char *>::first);
+    return found == std::ranges::end(names) ? "errno" : found->second;
 }
 
 // Prints " = RESULT" and, for a failed call, the error's name, number and text.

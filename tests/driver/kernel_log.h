@@ -2,6 +2,7 @@
 // a reader of /dev/kmsg.
 #pragma once
 
+#include <algorithm>
 #include <cerrno>
 #include <string>
 #include <vector>
@@ -33,12 +34,9 @@ inline constexpr const char *kernelReportWords[] = {"WARNING",
 // The first report word in text, or nullptr when there is none.
 inline const char *kernelReportIn(const std::string &text)
 {
-    for (const char *word : kernelReportWords) {
-        if (text.find(word) != std::string::npos) {
-            return word;
-        }
-    }
-    return nullptr;
+    const auto found = std::ranges::find_if(
+        kernelReportWords, [&](const char *word) { return text.find(word) != std::string::npos; });
+    return found == std::ranges::end(kernelReportWords) ? nullptr : *found;
 }
 
 // The kernel log read record by record from /dev/kmsg, from the moment the reader is made.

@@ -71,9 +71,7 @@ void PrintTo(const FileCase &c, std::ostream *out)
     *out << c.name;
 }
 
-class QbctlOnAFile : public ::testing::TestWithParam<FileCase>
-{
-};
+using QbctlOnAFile = ::testing::TestWithParam<FileCase>;
 
 TEST_P(QbctlOnAFile, PrintsEachCallAndItsResult)
 {
@@ -184,9 +182,7 @@ void PrintTo(const BadSteps &c, std::ostream *out)
     *out << c.name;
 }
 
-class QbctlRefuses : public ::testing::TestWithParam<BadSteps>
-{
-};
+using QbctlRefuses = ::testing::TestWithParam<BadSteps>;
 
 // A bad step is refused before the node is opened: no call at all, the usage, status 2.
 TEST_P(QbctlRefuses, BadStepsBeforeAnyCall)

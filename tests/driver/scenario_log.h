@@ -9,6 +9,7 @@
 #include "kernel_log.h"
 #include "run_process.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <deque>
 #include <regex>
@@ -47,10 +48,9 @@ inline std::string kernelText(const std::string &line)
 // A deque: the parts stay where they are while more are added.
 inline ScenarioPart &partNamed(std::deque<ScenarioPart> &parts, const std::string &name)
 {
-    for (ScenarioPart &part : parts) {
-        if (part.name == name) {
-            return part;
-        }
+    const auto found = std::ranges::find(parts, name, &ScenarioPart::name);
+    if (found != parts.end()) {
+        return *found;
     }
     parts.emplace_back().name = name;
     return parts.back();

@@ -174,13 +174,11 @@ inline const std::vector<std::string> &guestScenarios()
 
 // The case of InTheVm/DriverScenario for a scenario: its name with '_' for other than letters
 // and digits.
-inline std::string caseName(const std::string &scenario)
+inline std::string caseName(std::string scenario)
 {
-    std::string name;
-    for (const char c : scenario) {
-        name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-    }
-    return name;
+    std::ranges::replace_if(
+        scenario, [](unsigned char c) { return !std::isalnum(c); }, '_');
+    return scenario;
 }
 
 } // namespace harness

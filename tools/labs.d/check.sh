@@ -25,11 +25,11 @@ cmd_check() {
     while [[ $# -gt 0 ]]; do
         if [[ $1 == --series ]]; then
             vm_series check "${@:2}" || return 2
-            shift 2
+            shift
         else
             args+=("$1")
-            shift
         fi
+        shift
     done
     build
     LABS_ROOT=$ROOT LABS_BUILD_DIR=$BUILD_DIR "$BUILD_DIR/tools/labs-check" "${args[@]}"

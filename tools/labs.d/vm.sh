@@ -53,19 +53,18 @@ cmd_vm() {
         esac
     done
     "$ROOT/vmlab/boot" --check "${kernel[@]}" || return 2
-    if [[ -t 0 && -t 1 ]]; then
-        build
-        "$ROOT/vmlab/boot" --shell --build "$BUILD_DIR" "${kernel[@]}"
-        return
-    fi
     # Typed lines would run only once Ctrl-D ends them, their output going elsewhere: not
     # what anyone at a terminal expects, so say what works instead.
-    if [[ -t 0 ]]; then
+    if [[ -t 0 && ! -t 1 ]]; then
         echo "labs vm: the shell needs standard output on the terminal too; for a script," \
             "give its lines on standard input (./labs vm < FILE > OUTPUT)" >&2
         return 2
     fi
     build
+    if [[ -t 0 ]]; then
+        "$ROOT/vmlab/boot" --shell --build "$BUILD_DIR" "${kernel[@]}"
+        return
+    fi
     echo "labs vm: standard input is not a terminal: its lines run as a script in the VM;" \
         "the transcript follows once the VM is off." >&2
     local vm_folder
