@@ -14,7 +14,6 @@
 #include <fstream>
 #include <iomanip>
 #include <iostream>
-#include <set>
 #include <sstream>
 
 using namespace check;
@@ -73,10 +72,6 @@ Checked checkOne(Context &context, const std::string &name, const std::vector<st
 std::vector<std::pair<std::string, std::vector<std::string>>> found(const Context &context,
                                                                     const fs::path &dir)
 {
-    std::set<std::string> names;
-    for (const Deliverable &d : context.table.deliverables) {
-        names.insert(d.name);
-    }
     std::vector<std::pair<std::string, std::vector<std::string>>> result;
     for (const Deliverable &d : context.table.deliverables) {
         std::vector<std::string> paths;
@@ -102,7 +97,7 @@ std::vector<std::pair<std::string, std::vector<std::string>>> found(const Contex
             paths.push_back((dir / (d.name + ".c")).string());
         } else if (fs::is_regular_file(dir / (d.name + ".cpp"))) {
             paths.push_back((dir / (d.name + ".cpp")).string());
-        } else if (d.file != d.name && !names.contains(d.file) &&
+        } else if (d.file != d.name && context.table.find(d.file) == nullptr &&
                    fs::is_regular_file(dir / d.file)) {
             paths.push_back((dir / d.file).string());
         }

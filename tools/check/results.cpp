@@ -60,12 +60,10 @@ void readReport(const std::string &json, std::map<std::string, Outcome *> &byNam
             outcome.lastRun = text(test, "ran");
             outcome.unsafe = text(test, "unsafe");
             outcome.detail.clear();
-            if (const auto failures = test.find("failures"); failures != test.end()) {
-                for (const nlohmann::json &failure : *failures) {
-                    outcome.detail += text(failure, "failure");
-                    if (!outcome.detail.ends_with('\n')) {
-                        outcome.detail += '\n';
-                    }
+            for (const nlohmann::json &failure : test.value("failures", nlohmann::json::array())) {
+                outcome.detail += text(failure, "failure");
+                if (!outcome.detail.ends_with('\n')) {
+                    outcome.detail += '\n';
                 }
             }
             outcome.passed = outcome.detail.empty();

@@ -312,7 +312,8 @@ std::vector<Outcome> checkModule(Context &context, const fs::path &module,
         }
         const fs::path failed = out / (kernel + ".build-failed");
         const fs::path report = out / (kernel + ".json");
-        if (!fs::exists(failed) && !fs::exists(report)) {
+        const bool built = !fs::exists(failed);
+        if (built && !fs::exists(report)) {
             continue;
         }
         std::vector<Outcome> these = outcomesOf(cases);
@@ -320,7 +321,6 @@ std::vector<Outcome> checkModule(Context &context, const fs::path &module,
         for (Outcome &outcome : these) {
             byName[outcome.what.name] = &outcome;
         }
-        const bool built = !fs::exists(failed);
         if (built) {
             readReport(readFile(report), byName);
         }

@@ -139,14 +139,14 @@ Ending readEnding(int fd)
             break;
         }
     }
-    Ending ending;
     int value = 0;
     if (std::sscanf(text.c_str(), "exited %d", &value) == 1) {
-        ending = {1, value};
-    } else if (std::sscanf(text.c_str(), "signal %d", &value) == 1) {
-        ending = {0, value};
+        return {1, value};
     }
-    return ending;
+    if (std::sscanf(text.c_str(), "signal %d", &value) == 1) {
+        return {0, value};
+    }
+    return {};
 }
 
 } // namespace sandbox
