@@ -9,9 +9,9 @@ namespace process
 {
 
 // A pseudo-terminal that echoes and hands over whole lines, and changes no byte on the way,
-// both ends closed on exec: ours is where the
-// program's output is read and its input typed, theirs is what the program gets. A size
-// of 0 rows leaves the terminal's size unset. Throws when none can be had.
+// both ends closed on exec: ours is where the program's output is read and its input typed,
+// theirs is what the program gets. A size of 0 rows leaves the terminal's size unset.
+// Throws when none can be had.
 struct Terminal {
     int ours = -1;
     int theirs = -1;
